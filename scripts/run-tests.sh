@@ -1,0 +1,15 @@
+#!/bin/sh
+# Sets up, builds with warnings as errors under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs every test.
+set -eu
+cd "$(dirname "$0")/.."
+./scripts/setup.sh
+BUILD_DIR=${ZBIR_TEST_BUILD_DIR:-build-test}
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Debug -DZBIR_WERROR=ON -DZBIR_SANITIZE=ON >/dev/null
+cmake --build "$BUILD_DIR" -j "$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
+export LSAN_OPTIONS=suppressions=$PWD/tests/support/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+cd "$BUILD_DIR"
+ctest --output-on-failure -j "$(nproc)" "$@"

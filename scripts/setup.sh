@@ -1,0 +1,28 @@
+#!/bin/sh
+# Installs every system package that building, running and testing ZBIR needs.
+# Run as root on Debian 12; does nothing when everything is already there.
+set -eu
+
+BUILD="g++ cmake make pkg-config \
+  qt6-base-dev libgl-dev libjpeg-dev libgtest-dev \
+  libxlsxwriter-dev liborcus-dev libixion-dev libboost-dev libcli11-dev"
+TEST="libxml2-utils libreoffice-calc-nogui fonts-dejavu-core"
+
+missing=""
+want="$BUILD"
+[ -n "${ZBIR_SETUP_NO_TEST_PACKAGES:-}" ] || want="$want $TEST"
+for p in $want; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "setup: these packages are missing:$missing" >&2
+  echo "setup: run this script as root (or with sudo) to install them" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends $missing

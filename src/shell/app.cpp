@@ -1,0 +1,211 @@
+#include "shell/app.h"
+
+#include "jpkvat/jpk_writer.h"
+#include "shell/winfs.h"
+#include "workbook/ready.h"
+#include "workbook/transport.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace zbir::shell {
+
+namespace {
+
+#ifdef _WIN32
+constexpr const char* kProgramName = "ZBIR.exe";
+#else
+constexpr const char* kProgramName = "zbir";
+#endif
+
+std::filesystem::path absoluteFolder(const std::filesystem::path& p)
+{
+    std::error_code ec;
+    auto c = std::filesystem::canonical(p, ec);
+    return ec ? std::filesystem::absolute(p) : c;
+}
+
+}  // namespace
+
+App::App(const std::filesystem::path& workFolder, WindowPort& port,
+         std::shared_ptr<workbook::Provider> provider, std::filesystem::path programFile)
+    : m_work(absoluteFolder(workFolder)),
+      m_port(port),
+      m_provider(std::move(provider)),
+      m_programFile(std::move(programFile)),
+      m_log(m_work)
+{
+}
+
+std::filesystem::path App::resolve(const std::string& relative) const
+{
+    return winfs::resolve(m_work, relative);
+}
+
+void App::showStatus(const std::string& text, int colour)
+{
+    m_status = text.substr(0, 50);
+    m_statusColour = colour;
+    m_port.showStatus(m_status, colour);
+    m_port.processEvents();
+}
+
+void App::FoCreat()
+{
+    m_folderText = winfs::display(m_work);
+    m_port.showFolder(m_folderText);
+    m_groups.clear();
+    m_group.clear();
+    m_port.showGroups(m_groups, -1);
+    state = 0;
+    xl.reset();
+
+    std::vector<std::string> found = winfs::findFiles(parentFolder(), "*.XML");
+    if (found.empty()) {
+        showError("Nie widz\xEA plik\xF3w *.XML");
+        return;
+    }
+    m_log.event(2, "startowych, przygotowanie listy grup plik\xF3w JPK");
+    selfNaming();
+
+    for (const std::string& name : found) {
+        std::string key = winfs::upper(name).substr(0, 15);
+        if (std::find(m_groups.begin(), m_groups.end(), key) == m_groups.end())
+            m_groups.push_back(key);
+    }
+    std::sort(m_groups.begin(), m_groups.end());
+    m_port.showVersion("1(2)");
+    m_group = m_groups.back();
+    m_port.showGroups(m_groups, static_cast<int>(m_groups.size()) - 1);
+    G15Chan();
+}
+
+// The program keeps its canonical file name, but only when it runs from the
+// working folder itself; elsewhere nothing is touched.
+void App::selfNaming()
+{
+    if (m_programFile.empty())
+        return;
+    std::error_code ec;
+    auto own = std::filesystem::weakly_canonical(m_programFile, ec);
+    if (ec || own.parent_path() != m_work)
+        return;
+    std::string name = own.filename().string();
+    if (name == kProgramName)
+        return;
+    auto target = m_work / kProgramName;
+    if (winfs::upper(name) == winfs::upper(kProgramName)) {
+        std::filesystem::rename(own, target);  // raises on failure
+        return;
+    }
+    if (std::filesystem::is_regular_file(target, ec)) {
+        if (!std::filesystem::remove(target, ec) || ec)
+            std::exit(1);
+    }
+    std::filesystem::rename(own, target, ec);
+}
+
+bool App::selectGroup(const std::string& text)
+{
+    auto it = std::find(m_groups.begin(), m_groups.end(), text);
+    if (it == m_groups.end())
+        return false;
+    m_group = *it;
+    m_port.showGroups(m_groups, static_cast<int>(it - m_groups.begin()));
+    G15Chan();
+    return true;
+}
+
+void App::G15Chan()
+{
+    const std::string g = m_group;
+    m_log.event(3, g);
+    m_files.clear();
+    jpkType = 0;
+    if (g.size() > 4 && g.compare(0, 4, "JPK_") == 0) {
+        auto pos = std::string_view("KWMVFPE").find(g[4]);
+        jpkType = pos == std::string_view::npos ? 0 : static_cast<std::uint8_t>(pos + 1);
+    }
+    m_jpkEnabled = jpkType != 0;
+    m_port.enableJpkButton(m_jpkEnabled);
+    m_outputName = "Plik: " + g + ".XLS";
+    m_port.showOutputName(m_outputName);
+
+    const std::string own = winfs::upper(g) + ".XML";
+    for (const std::string& name : winfs::findFiles(parentFolder(), g + "*.XML")) {
+        if (name.find(".upload") != std::string::npos)
+            continue;
+        std::string up = winfs::upper(name);
+        if (up == own)
+            continue;
+        m_files.push_back(up);
+    }
+    std::sort(m_files.begin(), m_files.end());
+    m_port.showFiles(m_files);
+}
+
+template <class F>
+void App::runOperation(const char* name, F&& body)
+{
+    const std::uint8_t before = state;
+    m_lastOk = false;
+    try {
+        m_lastOk = body();
+    } catch (const std::exception& e) {
+        // No failure may leave the window stuck: report it and return to idle.
+        std::string what = e.what();
+        if (before == 0)
+            state = 0;
+        try {
+            m_log.event(9, std::string(name) + ": " + what);
+        } catch (const std::exception&) {
+        }
+        showError(what.empty() ? std::string("B\xB3\xB9" "d: ") + name : what);
+    }
+}
+
+void App::MakeXLS()
+{
+    runOperation("Transport XML do XLS", [this] { return workbook::makeXls(*this); });
+}
+
+void App::OpenXLS()
+{
+    runOperation("Wczytaj gotowy XLS", [this] { return workbook::openXls(*this); });
+}
+
+void App::MakeJPK()
+{
+    runOperation("Zr\xF3" "b zbiorczy JPK", [this] { return jpkvat::makeJpk(*this); });
+}
+
+void App::SpeedButton1Click()
+{
+    runOperation("Excel", [this] {
+        if (xl)
+            xl->setVisible(true);
+        return true;
+    });
+}
+
+void App::ExiZBIR()
+{
+    if (state >= 1 && state <= 51) {
+        state = 2;
+        m_log.event(1);
+        return;
+    }
+    if (xl) {
+        try {
+            xl->setDisplayAlerts(true);
+            xl->setScreenUpdating(true);
+        } catch (const workbook::AutomationError&) {
+        }
+        xl.reset();
+    }
+    m_log.event(0);
+    m_closed = true;
+    m_port.closeWindow();
+}
+
+}  // namespace zbir::shell

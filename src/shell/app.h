@@ -1,0 +1,99 @@
+#pragma once
+// The program's core: the main window's state and handlers, without a toolkit.
+
+#include "shell/run_log.h"
+#include "shell/window_port.h"
+#include "workbook/automation.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zbir::shell {
+
+class App {
+public:
+    // `workFolder` must exist; it is made absolute. `programFile` is the
+    // running program's own file (empty: unknown, self-naming is skipped).
+    App(const std::filesystem::path& workFolder, WindowPort& port,
+        std::shared_ptr<workbook::Provider> provider = workbook::embeddedProvider(),
+        std::filesystem::path programFile = {});
+
+    // -- global state
+    std::uint8_t state = 0;    // 0 idle, 1 running, 2 stop requested or failed
+    std::uint8_t jpkType = 0;  // 0, or 1..7: position in "KWMVFPE"
+    std::shared_ptr<workbook::Application> xl;  // the automation object
+
+    // -- handlers
+    void FoCreat();
+    void G15Chan();
+    void MakeXLS();
+    void OpenXLS();
+    void MakeJPK();
+    void ExiZBIR();
+    void SpeedButton1Click();
+
+    // Selects the group `text` in G15 and runs G15Chan; false when absent.
+    bool selectGroup(const std::string& text);
+
+    // -- controls' contents
+    const std::vector<std::string>& groups() const { return m_groups; }  // G15 items, sorted
+    const std::string& groupText() const { return m_group; }             // G15 text
+    const std::vector<std::string>& files() const { return m_files; }    // Lis items, sorted
+    const std::string& folderText() const { return m_folderText; }       // Fol
+    bool jpkButtonEnabled() const { return m_jpkEnabled; }               // XLSJPK
+    const std::string& outputNameText() const { return m_outputName; }  // Wyj
+    bool closed() const { return m_closed; }
+
+    // -- status line (program text; cut to 50 characters)
+    void showStatus(const std::string& text, int colour);
+    void showProgress(const std::string& text) { showStatus(text, DarkRed); }
+    void showError(const std::string& text) { showStatus(text, Red); }
+    const std::string& statusText() const { return m_status; }
+    int statusColour() const { return m_statusColour; }
+    void processEvents() { m_port.processEvents(); }
+    void reportProgress(const Progress& p) { m_port.showProgress(p); }
+
+    // -- run log
+    void logEvent(std::uint8_t code, const std::string& t = {}) { m_log.event(code, t); }
+    RunLog& log() { return m_log; }
+
+    // -- places
+    const std::filesystem::path& workFolder() const { return m_work; }
+    std::filesystem::path parentFolder() const { return m_work.parent_path(); }
+    // Native path of a program-text path relative to the working folder
+    // ("..\NAME.XML", "TXT\x.TXT"), names matched without regard to case.
+    std::filesystem::path resolve(const std::string& relative) const;
+
+    WindowPort& port() { return m_port; }
+    workbook::Provider& provider() { return *m_provider; }
+
+    // Whether the last operation handler did what was asked (for exit codes).
+    bool lastOk() const { return m_lastOk; }
+
+private:
+    template <class F>
+    void runOperation(const char* name, F&& body);
+    void selfNaming();
+
+    std::filesystem::path m_work;
+    WindowPort& m_port;
+    std::shared_ptr<workbook::Provider> m_provider;
+    std::filesystem::path m_programFile;
+    RunLog m_log;
+
+    std::vector<std::string> m_groups;
+    std::string m_group;
+    std::vector<std::string> m_files;
+    std::string m_folderText;
+    std::string m_outputName;
+    bool m_jpkEnabled = false;
+    std::string m_status;
+    int m_statusColour = DarkRed;
+    bool m_closed = false;
+    bool m_lastOk = true;
+};
+
+}  // namespace zbir::shell

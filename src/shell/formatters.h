@@ -1,0 +1,16 @@
+#pragma once
+#include <string>
+
+namespace zbir::shell {
+
+// Decimal text of an integer.
+std::string integerText(long long value);
+
+// Two decimals with a point, then trailing zeros and a trailing point removed
+// (12.50 gives "12.5", 3.00 gives "3").
+std::string amountText(double value);
+
+// 1..26 give A..Z; above 26 two letters (27 AA, 52 AZ, 255 IU). 0 gives "".
+std::string columnLetters(int column);
+
+}  // namespace zbir::shell

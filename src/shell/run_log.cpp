@@ -1,0 +1,50 @@
+#include "shell/run_log.h"
+
+#include "shell/winfs.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace zbir::shell {
+
+RunLog::RunLog(std::filesystem::path folder) : m_path(winfs::resolve(folder, "ZBIR.LOG"))
+{
+}
+
+std::string RunLog::message(std::uint8_t code, const std::string& t)
+{
+    switch (code) {
+    case 0: return "-";
+    case 1: return "  ~~~~~  operacja anulowana  ~~~~~";
+    case 2: return "Uruchomienie funkcji " + t;
+    case 3: return "Przygotowanie listy plik\xF3w w formacie XML dla grupy: " + t;
+    case 4: return "Transport plik\xF3w " + t + "*.XML do zeszytu " + t + ".XLS";
+    case 5: return "Kasowanie " + t;
+    case 6: return "Zapis poprzedniej wersji jako " + t;
+    case 7: return "Podsumowanie stworzonych arkuszy w pierwszym arkuszu o nazwie -SUMA-";
+    case 8: return "Odczyt pliku Podmiot1.JPK z definicjami p\xF3l dla Naglowka i Podmiotu1";
+    case 9: return "... " + t;
+    default: return "Co\x9C innego ( " + t + " )";
+    }
+}
+
+void RunLog::event(std::uint8_t code, const std::string& t)
+{
+    std::string line = "  " + message(code, t) + "\r\n";
+    std::FILE* f = nullptr;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(m_path, ec))
+        f = std::fopen(m_path.c_str(), "ab");
+    if (!f) {
+        f = std::fopen(m_path.c_str(), "wb");
+        if (!f)
+            throw std::runtime_error("Nie mog\xEA zapisa\xE6 dziennika " + m_path.string());
+        line = "\r\n" + line;
+    }
+    bool ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok)
+        throw std::runtime_error("B\xB3\xB9" "d zapisu dziennika " + m_path.string());
+}
+
+}  // namespace zbir::shell
