@@ -38,6 +38,9 @@ std::string fromUtf8(std::string_view text);
 // UTF-8 to program text without touching references (CDATA, tags, attributes).
 std::string fromUtf8Text(std::string_view text);
 
+// Appending form of fromUtf8Text.
+void appendFromUtf8Text(std::string& out, std::string_view text);
+
 // Code page 852 and Mazovia to program text, byte by byte.
 std::string fromCp852(std::string_view text);
 std::string fromMazovia(std::string_view text);

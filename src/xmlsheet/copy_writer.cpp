@@ -75,8 +75,9 @@ void CopyWriter::indent(int level)
 // Tags, attribute texts, comments and the declaration go out as they came.
 void CopyWriter::appendText(std::string_view programText)
 {
-    bool ascii = std::all_of(programText.begin(), programText.end(),
-                             [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    bool ascii = true;
+    for (char c : programText)
+        ascii &= static_cast<unsigned char>(c) < 0x80;
     if (ascii)
         m_out += programText;
     else

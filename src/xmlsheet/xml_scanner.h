@@ -65,8 +65,10 @@ private:
     bool takeValue(std::string& value);
     void stripClosingPrefixAhead();
 
-    std::string toProgramText(std::string_view raw) const;
-    std::string valueToProgramText(std::string_view raw) const;
+    // Raw text of the file in program text: assigned to `out`; appended with
+    // character references resolved.
+    void toProgramText(std::string_view raw, std::string& out) const;
+    void appendValue(std::string_view raw, std::string& out) const;
     int columnFor(const std::string& tag) const;
 
     const FieldMap& m_map;
@@ -92,6 +94,7 @@ private:
     bool m_modified = false;
     std::string m_error;
 
+    std::string m_tag;
     std::string m_rawTag;
     std::string m_rawAttributes;
     std::string m_rawClosing;
