@@ -87,7 +87,7 @@ def write_file(path, prefixed, records, seed):
     for name, value in (("KodKraju", "PL"), ("Wojewodztwo", "mazowieckie"), ("Powiat", "Warszawa"),
                         ("Gmina", "Śródmieście"), ("Ulica", "Świętokrzyska"), ("NrDomu", "12"),
                         ("Miejscowosc", "Warszawa"), ("KodPocztowy", "00-950"), ("Poczta", "Warszawa")):
-        el(3, (e, name), value)
+        el(3, (t, name), value)
     add("    </%sAdresPodmiotu>" % t)
     add("  </%sPodmiot1>" % t)
 
