@@ -185,8 +185,9 @@ const Tables& tables()
     return t;
 }
 
-// Position of the first byte 80..FF, or the size when there is none.
-std::size_t firstHighByte(std::string_view text)
+}  // namespace
+
+std::size_t asciiPrefixLength(std::string_view text)
 {
     const char* p = text.data();
     const std::size_t n = text.size();
@@ -202,9 +203,11 @@ std::size_t firstHighByte(std::string_view text)
     return i;
 }
 
+namespace {
+
 bool hasHighByte(std::string_view text)
 {
-    return firstHighByte(text) < text.size();
+    return asciiPrefixLength(text) < text.size();
 }
 
 // Length of a well-formed UTF-8 sequence of 2..4 bytes at s[0] (lead byte
@@ -303,23 +306,37 @@ namespace {
 // and the widening give, since no pair then spans two characters.
 bool appendWellFormedUtf8(std::string& out, std::string_view text)
 {
+    const Tables& t = tables();
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
+    const std::size_t start = out.size();
+    out.resize(start + n);  // never more bytes out than in
+    char* o = out.data() + start;
     for (std::size_t j = 0; j < n;) {
-        if (s[j] < 0x80) {
-            std::size_t run = firstHighByte(text.substr(j));
-            out.append(text.data() + j, run);
+        unsigned char b = s[j];
+        if (b < 0x80) {
+            std::size_t run = asciiPrefixLength(text.substr(j));
+            std::memcpy(o, s + j, run);
+            o += run;
             j += run;
             continue;
         }
         char32_t cp = 0;
-        std::size_t len = sequenceLength(s + j, n - j, [](std::size_t) { return true; }, cp);
-        if (len == 0)
-            return false;
-        int w = windows1250Byte(cp);
-        out += w < 0 ? kReplacement : static_cast<char>(w);
-        j += len;
+        if (b >= 0xC2 && b <= 0xDF && j + 1 < n && (s[j + 1] & 0xC0) == 0x80) {
+            cp = char32_t(b & 0x1F) << 6 | (s[j + 1] & 0x3F);
+            j += 2;
+        } else {
+            std::size_t len = sequenceLength(s + j, n - j, [](std::size_t) { return true; }, cp);
+            if (len == 0) {
+                out.resize(start);
+                return false;
+            }
+            j += len;
+        }
+        int w = t.lookup(cp);
+        *o++ = w < 0 ? kReplacement : static_cast<char>(w);
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
     return true;
 }
 

@@ -34,15 +34,41 @@ bool isOneOf(const std::string& tag, const std::string_view (&list)[N])
     return std::find(std::begin(list), std::end(list), tag) != std::end(list);
 }
 
+// memchr, with a plain look at the first bytes, where many searches end.
+const char* findByte(const char* p, char c, std::size_t n)
+{
+    std::size_t head = n < 4 ? n : 4;
+    for (std::size_t i = 0; i < head; ++i)
+        if (p[i] == c)
+            return p + i;
+    if (n == head)
+        return nullptr;
+    return static_cast<const char*>(std::memchr(p + head, c, n - head));
+}
+
+// A cheap hash of a tag: its length and the bytes that tell the layouts'
+// names apart (collisions only cost a probe).
+std::size_t tagHash(std::string_view tag)
+{
+    std::size_t n = tag.size();
+    if (n < 4)
+        return n;
+    auto at = [&](std::size_t i) { return static_cast<std::size_t>(static_cast<unsigned char>(tag[i])); };
+    return (n * 131 + at(1) * 31 + at(2)) * 31 * 31 + at(n - 3) * 31 + at(n - 2);
+}
+
 // The tag with "/" inserted after its "<".
 void makeClosing(std::string& out, std::string_view tag)
 {
-    out.clear();
-    if (tag.empty())
+    if (tag.empty()) {
+        out.clear();
         return;
-    out += tag[0];
-    out += '/';
-    out.append(tag.substr(1));
+    }
+    out.resize(tag.size() + 1);
+    char* d = out.data();
+    d[0] = tag[0];
+    d[1] = '/';
+    std::memcpy(d + 2, tag.data() + 1, tag.size() - 1);
 }
 
 // Character classes of the line reader: line ends and TAB become blanks,
@@ -202,7 +228,7 @@ bool XmlScanner::readMore()
     return true;
 }
 
-bool XmlScanner::ensure(std::size_t n)
+bool XmlScanner::ensureMore(std::size_t n)
 {
     while (avail() < n) {
         if (avail() > m_itemCap) {
@@ -220,8 +246,8 @@ std::size_t XmlScanner::find(char c, std::size_t from)
 {
     for (;;) {
         if (from < avail()) {
-            if (const void* p = std::memchr(cur() + from, c, avail() - from))
-                return static_cast<std::size_t>(static_cast<const char*>(p) - cur());
+            if (const char* p = findByte(cur() + from, c, avail() - from))
+                return static_cast<std::size_t>(p - cur());
             from = avail();
         }
         if (!ensure(avail() + 1))
@@ -253,8 +279,8 @@ bool XmlScanner::startsWith(std::string_view s)
 bool XmlScanner::skipTo(char c)
 {
     for (;;) {
-        if (const void* p = std::memchr(cur(), c, avail())) {
-            m_pos += static_cast<std::size_t>(static_cast<const char*>(p) - cur());
+        if (const char* p = findByte(cur(), c, avail())) {
+            m_pos += static_cast<std::size_t>(p - cur());
             return true;
         }
         m_pos = m_buf.size();
@@ -312,8 +338,14 @@ void XmlScanner::appendValue(std::string_view raw, std::string& out) const
 
 int XmlScanner::columnFor(const std::string& tag) const
 {
-    auto it = m_columns.find(tag);
-    return it == m_columns.end() ? FieldMap::kUnmappedColumn : it->second;
+    const std::size_t mask = m_columns.size() - 1;
+    for (std::size_t i = tagHash(tag) & mask;; i = (i + 1) & mask) {
+        const ColumnSlot& slot = m_columns[i];
+        if (!slot.used)
+            return FieldMap::kUnmappedColumn;
+        if (slot.tag == tag)
+            return slot.column;
+    }
 }
 
 void XmlScanner::scan(ScanConsumer& consumer)
@@ -321,9 +353,20 @@ void XmlScanner::scan(ScanConsumer& consumer)
     if (!m_file)
         return;
     // Last entry of a tag wins, as in the map's own search.
-    m_columns.clear();
-    for (int i = 1; i <= m_map.count(); ++i)
-        m_columns[m_map.entry(i).tag] = m_map.entry(i).column;
+    m_columns.assign(2 * 256, ColumnSlot{});  // at least twice the map's 200 places
+    const std::size_t mask = m_columns.size() - 1;
+    for (int e = 1; e <= m_map.count(); ++e) {
+        const FieldEntry& entry = m_map.entry(e);
+        for (std::size_t i = tagHash(entry.tag) & mask;; i = (i + 1) & mask) {
+            ColumnSlot& slot = m_columns[i];
+            if (!slot.used || slot.tag == entry.tag) {
+                slot.tag = entry.tag;
+                slot.column = entry.column;
+                slot.used = true;
+                break;
+            }
+        }
+    }
 
     while (step(consumer)) {
         if (m_keepGoing && !m_keepGoing())
@@ -525,7 +568,7 @@ bool XmlScanner::step(ScanConsumer& consumer)
 
     ensure(2);
     bool opens = !selfClosing && avail() >= 1 && cur()[0] == '<' && (avail() < 2 || cur()[1] != '/') &&
-                 !startsWith(kCdataStart);
+                 (avail() < 2 || cur()[1] != '!' || !startsWith(kCdataStart));
     if (opens) {
         if (m_depth < kMaxDepth)
             ++m_depth;
@@ -573,7 +616,10 @@ bool XmlScanner::step(ScanConsumer& consumer)
     e.level = m_depth + 1;
     e.column = columnFor(tag);
     toProgramText(m_rawAttributes, e.attributes);
-    makeClosing(e.closingTag, tag);
+    if (m_rawTag == tag && !selfClosing)
+        e.closingTag = m_rawClosing;
+    else
+        makeClosing(e.closingTag, tag);
     e.tag = tag;
     if ((e.tag == "<PodatekNaliczony>" || e.tag == "<PodatekNalezny>") && (e.value.empty() || e.value == "-")) {
         e.value.clear();  // (clear and append: GCC 12 warns falsely on assigning a literal here)
