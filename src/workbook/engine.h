@@ -4,6 +4,7 @@
 // ends here; a window that shows the application reads this state and
 // registers an EngineObserver.
 
+#include "workbook/automation.h"
 #include "workbook/engine_observer.h"
 #include "workbook/workbook.h"
 
@@ -18,7 +19,7 @@ struct ApplicationState {
     bool visible = false;
     bool displayAlerts = true;
     bool screenUpdating = true;
-    int windowState = -4143;  // xl::Normal
+    int windowState = xl::Normal;
     double top = 0;           // points, window in normal state
     double height = 600;
     double screenTop = 0;  // the area a maximised window takes
