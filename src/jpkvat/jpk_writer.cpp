@@ -209,6 +209,7 @@ private:
     void collectContinuation(int row);
     void writeRecord(const Section& section);
     void writeElement(const Section& section, std::string_view name, std::string_view value);
+    bool structureFree(int row) const;
     bool present(std::string_view name) const;
 
     shell::App& m_app;
@@ -306,6 +307,11 @@ void Writer::collectContinuation(int row)
     collectRow(row);
 }
 
+bool Writer::structureFree(int row) const
+{
+    return cellText(m_xl, row, kRootTagColumn).empty() && cellText(m_xl, row, kRecordTagColumn).empty();
+}
+
 bool Writer::present(std::string_view name) const
 {
     return std::any_of(m_record.begin(), m_record.end(),
@@ -371,29 +377,30 @@ void Writer::writeSection(const Section& section)
             continue;
         readHeadings(listRow);
 
+        // A record row has its number in column 1 and no structure tag of the
+        // list's level or above (the next list, a control block). Rows that
+        // an element without a column started inside the record follow it.
         int row = listRow + 1;
+        std::string first = cellText(m_xl, row, kCountColumn);
         long long sinceProgress = 0;
         while (row < kSheetRows && m_app.state == 1) {
-            const std::string first = cellText(m_xl, row, kCountColumn);
-            if (first.empty() || first == kEndMark)
+            if (first.empty() || first == kEndMark || !structureFree(row))
                 break;
             m_record.clear();
             m_anyAmount = false;
             collectRow(row);
-            const std::string c4 = m_cells[4], c5 = m_cells[5], c6 = m_cells[6];
-            int next = row + 1;
-            while (next < kSheetRows && cellText(m_xl, next, kCountColumn).empty() &&
-                   cellText(m_xl, next, kRootTagColumn).empty() &&
-                   cellText(m_xl, next, kRecordTagColumn).empty()) {
-                const std::string tag = cellText(m_xl, next, kFieldTagColumn);
+            const std::string skipped = m_cells[4] + " " + m_cells[5] + " " + m_cells[6];
+            for (++row; row < kSheetRows; ++row) {
+                first = cellText(m_xl, row, kCountColumn);
+                if (!first.empty() || !structureFree(row))
+                    break;
+                const std::string tag = cellText(m_xl, row, kFieldTagColumn);
                 if (tag.size() < 2 || tag[0] != '<' || tag[1] == '/')
                     break;
-                collectContinuation(next);
-                ++next;
+                collectContinuation(row);
             }
-            row = next;
             if (!m_anyAmount) {
-                m_app.showProgress(c4 + " " + c5 + " " + c6);
+                m_app.showProgress(skipped);
                 continue;
             }
             writeRecord(section);
