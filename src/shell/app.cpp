@@ -52,10 +52,12 @@ void App::showStatus(const std::string& text, int colour)
 
 void App::FoCreat()
 {
+    m_lastOk = false;
     m_folderText = winfs::display(m_work);
     m_port.showFolder(m_folderText);
     m_groups.clear();
     m_group.clear();
+    m_files.clear();
     m_port.showGroups(m_groups, -1);
     state = 0;
     xl.reset();
@@ -65,8 +67,14 @@ void App::FoCreat()
         showError("Nie widz\xEA plik\xF3w *.XML");
         return;
     }
-    m_log.event(2, "startowych, przygotowanie listy grup plik\xF3w JPK");
-    selfNaming();
+    bool ok = logOrReport(2, "startowych, przygotowanie listy grup plik\xF3w JPK");
+    try {
+        selfNaming();
+    } catch (const std::exception& e) {
+        // A failed case-fixing rename ends start-up here.
+        showError(winfs::fromNative(e.what()));
+        return;
+    }
 
     for (const std::string& name : found) {
         std::string key = winfs::upper(name).substr(0, 15);
@@ -77,7 +85,19 @@ void App::FoCreat()
     m_port.showVersion("1(2)");
     m_group = m_groups.back();
     m_port.showGroups(m_groups, static_cast<int>(m_groups.size()) - 1);
-    G15Chan();
+    ok = listGroup() && ok;
+    m_lastOk = ok;
+}
+
+bool App::logOrReport(std::uint8_t code, const std::string& t)
+{
+    try {
+        m_log.event(code, t);
+        return true;
+    } catch (const std::exception& e) {
+        showError(winfs::fromNative(e.what()));
+        return false;
+    }
 }
 
 // The program keeps its canonical file name, but only when it runs from the
@@ -110,6 +130,11 @@ bool App::selectGroup(const std::string& text)
     auto it = std::find(m_groups.begin(), m_groups.end(), text);
     if (it == m_groups.end())
         return false;
+    if (state != 0) {
+        auto cur = std::find(m_groups.begin(), m_groups.end(), m_group);
+        m_port.showGroups(m_groups, cur == m_groups.end() ? -1 : static_cast<int>(cur - m_groups.begin()));
+        return false;
+    }
     m_group = *it;
     m_port.showGroups(m_groups, static_cast<int>(it - m_groups.begin()));
     G15Chan();
@@ -118,8 +143,14 @@ bool App::selectGroup(const std::string& text)
 
 void App::G15Chan()
 {
+    listGroup();
+}
+
+bool App::listGroup()
+{
     const std::string g = m_group;
-    m_log.event(3, g);
+    // The list follows the group even when the log cannot be written.
+    const bool logged = logOrReport(3, g);
     m_files.clear();
     jpkType = 0;
     if (g.size() > 4 && g.compare(0, 4, "JPK_") == 0) {
@@ -142,6 +173,7 @@ void App::G15Chan()
     }
     std::sort(m_files.begin(), m_files.end());
     m_port.showFiles(m_files);
+    return logged;
 }
 
 template <class F>
@@ -149,19 +181,23 @@ void App::runOperation(const char* name, F&& body)
 {
     const std::uint8_t before = state;
     m_lastOk = false;
+    std::string what;
     try {
         m_lastOk = body();
+        return;
     } catch (const std::exception& e) {
-        // No failure may leave the window stuck: report it and return to idle.
-        std::string what = e.what();
-        if (before == 0)
-            state = 0;
-        try {
-            m_log.event(9, std::string(name) + ": " + what);
-        } catch (const std::exception&) {
-        }
-        showError(what.empty() ? std::string("B\xB3\xB9" "d: ") + name : what);
+        what = winfs::fromNative(e.what());
+    } catch (...) {
     }
+    // No failure may leave the window stuck: report it and return to idle
+    // (unless this handler ran inside another operation, which goes on).
+    if (before == 0)
+        state = 0;
+    try {
+        m_log.event(9, std::string(name) + ": " + what);
+    } catch (const std::exception&) {
+    }
+    showError(what.empty() ? std::string("B\xB3\xB9" "d: ") + name : what);
 }
 
 void App::MakeXLS()
@@ -192,18 +228,19 @@ void App::ExiZBIR()
 {
     if (state >= 1 && state <= 51) {
         state = 2;
-        m_log.event(1);
+        logOrReport(1);
         return;
     }
     if (xl) {
         try {
             xl->setDisplayAlerts(true);
             xl->setScreenUpdating(true);
-        } catch (const workbook::AutomationError&) {
+        } catch (const std::exception&) {
         }
         xl.reset();
     }
-    m_log.event(0);
+    // The program ends even when the log cannot be written.
+    logOrReport(0);
     m_closed = true;
     m_port.closeWindow();
 }

@@ -35,7 +35,9 @@ public:
     void ExiZBIR();
     void SpeedButton1Click();
 
-    // Selects the group `text` in G15 and runs G15Chan; false when absent.
+    // Selects the group `text` in G15 and runs G15Chan. False when absent,
+    // or while an operation runs (the operation reads Lis, so G15 keeps the
+    // group it started with).
     bool selectGroup(const std::string& text);
 
     // -- controls' contents
@@ -70,13 +72,18 @@ public:
     WindowPort& port() { return m_port; }
     workbook::Provider& provider() { return *m_provider; }
 
-    // Whether the last operation handler did what was asked (for exit codes).
+    // Whether the last operation handler, or FoCreat, did what was asked
+    // (for exit codes). FoCreat fails when it shows an error.
     bool lastOk() const { return m_lastOk; }
 
 private:
     template <class F>
     void runOperation(const char* name, F&& body);
     void selfNaming();
+    bool listGroup();  // G15Chan; false when its log entry failed
+    // Writes a log entry; a log that cannot be written is shown in red
+    // instead of ending the handler. Returns whether the entry was written.
+    bool logOrReport(std::uint8_t code, const std::string& t = {});
 
     std::filesystem::path m_work;
     WindowPort& m_port;

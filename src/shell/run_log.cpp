@@ -38,13 +38,13 @@ void RunLog::event(std::uint8_t code, const std::string& t)
     if (!f) {
         f = std::fopen(m_path.c_str(), "wb");
         if (!f)
-            throw std::runtime_error("Nie mog\xEA zapisa\xE6 dziennika " + m_path.string());
+            throw std::runtime_error("Nie mog\xEA zapisa\xE6 dziennika " + winfs::display(m_path));
         line = "\r\n" + line;
     }
     bool ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
     ok = std::fclose(f) == 0 && ok;
     if (!ok)
-        throw std::runtime_error("B\xB3\xB9" "d zapisu dziennika " + m_path.string());
+        throw std::runtime_error("B\xB3\xB9" "d zapisu dziennika " + winfs::display(m_path));
 }
 
 }  // namespace zbir::shell

@@ -1,0 +1,65 @@
+#include "shell/console_commands.h"
+
+#include "shell/app.h"
+#include "shell/console_port.h"
+#include "shell/winfs.h"
+
+#include <ostream>
+
+namespace zbir::shell {
+
+namespace {
+
+int runInGroup(App& app, ConsolePort& port, Command command, const std::string& group)
+{
+    const bool started = app.lastOk();
+    if (app.groups().empty())
+        return ExitFailed;  // start-up has shown why
+    if (!group.empty() && winfs::upper(group) != app.groupText()) {
+        if (!app.selectGroup(winfs::upper(group))) {
+            std::string known;
+            for (const std::string& g : app.groups())
+                known += (known.empty() ? "" : ", ") + g;
+            port.error("nie ma grupy plik\xF3w " + group + " (grupy: " + known + ")");
+            return ExitUsage;
+        }
+    }
+    std::ostream& out = port.out();
+    switch (command) {
+    case Command::Groups:
+        for (const std::string& g : app.groups())
+            out << (g == app.groupText() ? "* " : "  ") << ConsolePort::terminalText(g) << '\n';
+        out.flush();
+        return started ? ExitOk : ExitFailed;
+    case Command::Files:
+        for (const std::string& f : app.files())
+            out << ConsolePort::terminalText(f) << '\n';
+        out.flush();
+        return started ? ExitOk : ExitFailed;
+    case Command::Transport:
+        app.MakeXLS();
+        break;
+    case Command::Open:
+        app.OpenXLS();
+        break;
+    case Command::Jpk:
+        // The combined file is built from the group's workbook, open first.
+        app.OpenXLS();
+        if (app.lastOk())
+            app.MakeJPK();
+        break;
+    }
+    return app.lastOk() ? ExitOk : ExitFailed;
+}
+
+}  // namespace
+
+int runConsoleCommand(App& app, ConsolePort& port, Command command, const std::string& group)
+{
+    app.FoCreat();
+    const int code = runInGroup(app, port, command, group);
+    app.ExiZBIR();
+    return code;
+}
+
+}  // namespace zbir::shell
