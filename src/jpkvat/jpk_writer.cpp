@@ -6,11 +6,15 @@
 #include "shell/formatters.h"
 #include "shell/winfs.h"
 #include "workbook/automation.h"
+#include "workbook/embedded_application.h"
+#include "workbook/sheet.h"
+#include "workbook/workbook.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -35,8 +39,8 @@ constexpr int kUnmappedColumn = 75;    // values of elements without a column
 constexpr int kPeriodRows = 49;
 constexpr std::string_view kEndMark = "LuKa-Werks";
 
-// Rows of a sheet. The automation interface tells no sheet's used range, so
-// searches stop at the spreadsheet's last row at the latest.
+// Rows of a sheet: searches end here when the application cannot tell the
+// sheet's last used row.
 constexpr int kSheetRows = 1048576;
 
 constexpr double kAmountWidth = 0.28;
@@ -47,6 +51,17 @@ constexpr long long kProgressEvery = 500;
 constexpr std::string_view kEtdNamespace =
     "http://crd.gov.pl/xml/schematy/dziedzinowe/mf/2016/01/25/eD/DefinicjeTypy/";
 constexpr std::string_view kJpkVatNamespace = "http://jpk.mf.gov.pl/wzor/2016/10/26/10261/";
+
+// The last row the selected sheet uses.
+int lastUsedRow(Application& xl)
+{
+    // The interface has no used range; the embedded spreadsheet knows it.
+    if (auto* embedded = dynamic_cast<workbook::EmbeddedApplication*>(&xl)) {
+        if (workbook::Workbook* book = embedded->engine().activeWorkbook())
+            return std::min(book->activeSheet().usedRows(), kSheetRows);
+    }
+    return kSheetRows;
+}
 
 struct Pair {
     std::string_view base;
@@ -179,7 +194,7 @@ private:
 };
 
 struct Element {
-    std::string name;
+    std::string_view name;  // a heading, or a name kept in the record's own list
     std::string value;
 };
 
@@ -219,7 +234,9 @@ private:
 
     Headings m_headings;
     std::string m_sheetName;
+    int m_lastRow = 0;
     std::vector<Element> m_record;
+    std::deque<std::string> m_recordNames;  // names of elements without a column
     std::array<std::string, kHeadingColumns + 1> m_cells;
     bool m_anyAmount = false;
     long long m_count = 0;
@@ -230,7 +247,7 @@ private:
 // when "LuKa-Werks" in column 1 comes first or the sheet has neither.
 int Writer::findListRow(std::string_view recordTag)
 {
-    for (int row = 1; row <= kSheetRows; ++row) {
+    for (int row = 1; row <= m_lastRow; ++row) {
         if (m_xl.cellValue(row, kRecordTagColumn) == recordTag)
             return row;
         if (m_xl.cellValue(row, kCountColumn) == kEndMark)
@@ -301,7 +318,8 @@ void Writer::collectContinuation(int row)
             double number = 0;
             if (name.compare(0, 2, "K_") == 0 && !(parseNumber(value, number) && number == 0))
                 m_anyAmount = true;
-            m_record.push_back({std::move(name), std::move(value)});
+            m_recordNames.push_back(std::move(name));
+            m_record.push_back({m_recordNames.back(), std::move(value)});
         }
     }
     collectRow(row);
@@ -369,6 +387,7 @@ void Writer::writeSection(const Section& section)
     for (int sheet = 2; sheet <= sheets && m_app.state == 1; ++sheet) {
         m_xl.sheetsSelect(sheet);
         m_sheetName = m_xl.activeSheetName();
+        m_lastRow = lastUsedRow(m_xl);
         m_app.showProgress(std::string(section.progress));
         if (m_app.state != 1)
             break;
@@ -383,14 +402,15 @@ void Writer::writeSection(const Section& section)
         int row = listRow + 1;
         std::string first = cellText(m_xl, row, kCountColumn);
         long long sinceProgress = 0;
-        while (row < kSheetRows && m_app.state == 1) {
+        while (row <= m_lastRow && m_app.state == 1) {
             if (first.empty() || first == kEndMark || !structureFree(row))
                 break;
             m_record.clear();
+            m_recordNames.clear();
             m_anyAmount = false;
             collectRow(row);
             const std::string skipped = m_cells[4] + " " + m_cells[5] + " " + m_cells[6];
-            for (++row; row < kSheetRows; ++row) {
+            for (++row; row <= m_lastRow; ++row) {
                 first = cellText(m_xl, row, kCountColumn);
                 if (!first.empty() || !structureFree(row))
                     break;
