@@ -225,6 +225,7 @@ private:
     void writeRecord(const Section& section);
     void writeElement(const Section& section, std::string_view name, std::string_view value);
     bool structureFree(int row) const;
+    void addElement(std::string_view name, const std::string& value);
     bool present(std::string_view name) const;
 
     shell::App& m_app;
@@ -236,8 +237,10 @@ private:
     std::string m_sheetName;
     int m_lastRow = 0;
     std::vector<Element> m_record;
+    std::size_t m_elements = 0;  // elements of the current record in m_record
     std::deque<std::string> m_recordNames;  // names of elements without a column
     std::array<std::string, kHeadingColumns + 1> m_cells;
+    std::array<std::string, kHeadingColumns + 1> m_skipped;
     bool m_anyAmount = false;
     long long m_count = 0;
     double m_tax = 0;
@@ -297,7 +300,9 @@ void Writer::collectRow(int row)
             }
             continue;
         }
-        m_record.push_back({name, rowValue(text, m_amount[c])});
+        addElement(name, text);
+        if (m_amount[c])
+            m_record[m_elements - 1].value = rowValue(std::move(m_record[m_elements - 1].value), true);
     }
 }
 
@@ -319,7 +324,7 @@ void Writer::collectContinuation(int row)
             if (name.compare(0, 2, "K_") == 0 && !(parseNumber(value, number) && number == 0))
                 m_anyAmount = true;
             m_recordNames.push_back(std::move(name));
-            m_record.push_back({m_recordNames.back(), std::move(value)});
+            addElement(m_recordNames.back(), value);
         }
     }
     collectRow(row);
@@ -330,9 +335,20 @@ bool Writer::structureFree(int row) const
     return cellText(m_xl, row, kRootTagColumn).empty() && cellText(m_xl, row, kRecordTagColumn).empty();
 }
 
+// The record's elements are kept between records so that their texts keep
+// their storage.
+void Writer::addElement(std::string_view name, const std::string& value)
+{
+    if (m_elements == m_record.size())
+        m_record.emplace_back();
+    Element& e = m_record[m_elements++];
+    e.name = name;
+    e.value.assign(value);
+}
+
 bool Writer::present(std::string_view name) const
 {
-    return std::any_of(m_record.begin(), m_record.end(),
+    return std::any_of(m_record.begin(), m_record.begin() + static_cast<std::ptrdiff_t>(m_elements),
                        [&](const Element& e) { return e.name == name; });
 }
 
@@ -360,17 +376,18 @@ void Writer::writeRecord(const Section& section)
         m_headings.reported[kCountColumn] = true;
         reportInvalid(kCountColumn, m_headings.name[kCountColumn]);
     }
-    for (const Element& e : m_record) {
+    for (std::size_t i = 0; i < m_elements; ++i) {
+        const Element& e = m_record[i];
         // The schema wants both elements of a pair whenever one is there; an
         // empty cell is a zero amount the transport did not write.
-        for (std::size_t i = 0; i < section.pairCount; ++i) {
-            const Pair& p = section.pairs[i];
+        for (std::size_t k = 0; k < section.pairCount; ++k) {
+            const Pair& p = section.pairs[k];
             if (e.name == p.partner && !present(p.base))
                 writeElement(section, p.base, section.zero);
         }
         writeElement(section, e.name, e.value);
-        for (std::size_t i = 0; i < section.pairCount; ++i) {
-            const Pair& p = section.pairs[i];
+        for (std::size_t k = 0; k < section.pairCount; ++k) {
+            const Pair& p = section.pairs[k];
             if (e.name == p.base && !present(p.partner))
                 writeElement(section, p.partner, section.zero);
         }
@@ -405,11 +422,11 @@ void Writer::writeSection(const Section& section)
         while (row <= m_lastRow && m_app.state == 1) {
             if (first.empty() || first == kEndMark || !structureFree(row))
                 break;
-            m_record.clear();
+            m_elements = 0;
             m_recordNames.clear();
             m_anyAmount = false;
             collectRow(row);
-            const std::string skipped = m_cells[4] + " " + m_cells[5] + " " + m_cells[6];
+            std::swap(m_skipped, m_cells);  // the first row's cells, for a skipped row
             for (++row; row <= m_lastRow; ++row) {
                 first = cellText(m_xl, row, kCountColumn);
                 if (!first.empty() || !structureFree(row))
@@ -420,7 +437,7 @@ void Writer::writeSection(const Section& section)
                 collectContinuation(row);
             }
             if (!m_anyAmount) {
-                m_app.showProgress(skipped);
+                m_app.showProgress(m_skipped[4] + " " + m_skipped[5] + " " + m_skipped[6]);
                 continue;
             }
             writeRecord(section);
