@@ -1,0 +1,51 @@
+#pragma once
+// The corrected copy of a JPK file: the scanner's items written back as UTF-8
+// XML lines (CR LF), two blanks of indent per level below the root, the
+// declaration rewritten to utf-8 and the values escaped for XML.
+
+#include "xmlsheet/scan_items.h"
+#include "xmlsheet/xml_scanner.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace zbir::xmlsheet {
+
+class CopyWriter : public ScanConsumer {
+public:
+    explicit CopyWriter(XmlScanner& scanner);  // raises the scanner's modified flag when it escapes or replaces
+    ~CopyWriter() override;                    // closes a file still open, ignoring errors
+    CopyWriter(const CopyWriter&) = delete;
+    CopyWriter& operator=(const CopyWriter&) = delete;
+
+    void create(const std::filesystem::path& tempPath);  // the temporary file "xx"; throws std::runtime_error on failure
+    void close();                                         // throws std::runtime_error when writing failed
+
+    void declaration(const Declaration& item) override;
+    void comment(const Comment& item) override;
+    void opening(const ContainerOpening& item) override;
+    void closing(const ContainerClosing& item) override;
+    void element(const Element& item) override;
+
+private:
+    void indent(int level);
+    void appendText(std::string_view programText);
+    void appendTag(const std::string& tag, const std::string& attributes);
+    void endLine();
+    void flush();
+
+    XmlScanner& m_scanner;
+    std::FILE* m_file = nullptr;
+    std::filesystem::path m_path;
+    std::string m_out;
+    bool m_failed = false;
+};
+
+// "TXT\" + file name less its last three characters + "XML" (modified) or "TXT" (not modified), program text.
+std::string copyName(const std::string& fileName, bool modified);
+// Deletes `target` if present and renames `tempPath` to it; returns false on failure (the caller ignores it as described).
+bool placeCopy(const std::filesystem::path& tempPath, const std::filesystem::path& target);
+
+}  // namespace zbir::xmlsheet

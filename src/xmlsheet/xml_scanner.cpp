@@ -1,0 +1,726 @@
+#include "xmlsheet/xml_scanner.h"
+
+#include "encoding/codepage.h"
+#include "shell/winfs.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace zbir::xmlsheet {
+
+namespace {
+
+constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kStackTagLength = 99;
+
+constexpr std::string_view kRecordStartTags[] = {
+    "<ZOiS>", "<Dziennik>", "<KontoZapis>", "<WyciagWiersz>", "<PZ>",
+    "<WZ>", "<RW>", "<MM>", "<SprzedazWiersz>", "<ZakupWiersz>",
+    "<Faktura>", "<FakturaWiersz>", "<PKPIRWiersz>", "<EWPWiersz>",
+};
+
+constexpr std::string_view kControlTags[] = {
+    "<DziennikCtrl>", "<KontoZapisCtrl>", "<WyciagCtrl>", "<SprzedazCtrl>", "<ZakupCtrl>",
+    "<FakturaCtrl>", "<FakturaWierszCtrl>", "<PKPIRCtrl>", "<EWPCtrl>",
+};
+
+constexpr std::string_view kCdataStart = "<![CDATA[";
+constexpr std::string_view kStandardNamespace = "http://jpk.mf.gov.pl/wzor/2016/03/09/0309";
+
+template <std::size_t N>
+bool isOneOf(const std::string& tag, const std::string_view (&list)[N])
+{
+    return std::find(std::begin(list), std::end(list), tag) != std::end(list);
+}
+
+// memchr, with a plain look at the first bytes, where many searches end.
+const char* findByte(const char* p, char c, std::size_t n)
+{
+    std::size_t head = n < 4 ? n : 4;
+    for (std::size_t i = 0; i < head; ++i)
+        if (p[i] == c)
+            return p + i;
+    if (n == head)
+        return nullptr;
+    return static_cast<const char*>(std::memchr(p + head, c, n - head));
+}
+
+// A cheap hash of a tag: its length and the bytes that tell the layouts'
+// names apart (collisions only cost a probe).
+std::size_t tagHash(std::string_view tag)
+{
+    std::size_t n = tag.size();
+    if (n < 4)
+        return n;
+    auto at = [&](std::size_t i) { return static_cast<std::size_t>(static_cast<unsigned char>(tag[i])); };
+    return (n * 131 + at(1) * 31 + at(2)) * 31 * 31 + at(n - 3) * 31 + at(n - 2);
+}
+
+// The tag with "/" inserted after its "<".
+void makeClosing(std::string& out, std::string_view tag)
+{
+    if (tag.empty()) {
+        out.clear();
+        return;
+    }
+    out.resize(tag.size() + 1);
+    char* d = out.data();
+    d[0] = tag[0];
+    d[1] = '/';
+    std::memcpy(d + 2, tag.data() + 1, tag.size() - 1);
+}
+
+// Character classes of the line reader: line ends and TAB become blanks,
+// character 26 ends the file.
+enum : unsigned char { kPlain, kTab, kCr, kLf, kEnd };
+
+struct ReaderClasses {
+    std::array<unsigned char, 256> of{};
+    ReaderClasses()
+    {
+        of[9] = kTab;
+        of[13] = kCr;
+        of[10] = kLf;
+        of[26] = kEnd;
+    }
+};
+
+const ReaderClasses kReaderClasses;
+
+}  // namespace
+
+XmlScanner::XmlScanner(const FieldMap& map, int jpkType, std::function<bool()> keepGoing)
+    : m_map(map), m_jpkType(jpkType), m_keepGoing(std::move(keepGoing))
+{
+}
+
+XmlScanner::~XmlScanner()
+{
+    if (m_file)
+        std::fclose(m_file);
+}
+
+bool XmlScanner::open(const std::filesystem::path& file)
+{
+    if (m_file) {
+        std::fclose(m_file);
+        m_file = nullptr;
+    }
+    m_fileName = shell::winfs::fromNative(file.filename().string());
+    m_buf.clear();
+    m_pos = 0;
+    m_eof = true;
+    m_afterCr = false;
+    m_fault = false;
+    m_highWater = 0;
+    m_depth = 0;
+    for (auto& s : m_stack)
+        s.clear();
+    m_recordTag.clear();
+    m_letter = 'U';
+    m_modified = false;
+    m_error.clear();
+
+    std::error_code ec;
+    if (std::filesystem::is_directory(file, ec))
+        return false;
+    m_file = std::fopen(file.c_str(), "rb");
+    if (!m_file)
+        return false;
+    m_eof = false;
+    m_raw.resize(kChunk);
+    return true;
+}
+
+bool XmlScanner::modified() const
+{
+    return m_modified;
+}
+
+void XmlScanner::raiseModified()
+{
+    m_modified = true;
+}
+
+const std::string& XmlScanner::error() const
+{
+    return m_error;
+}
+
+void XmlScanner::fault(const std::string& what)
+{
+    if (!m_fault)
+        m_error = m_fileName + ": " + what;
+    m_fault = true;
+    m_eof = true;
+}
+
+// Appends the next chunk of the file to the window, a line end (CR LF, CR or
+// LF) as one blank and TAB as a blank. False when nothing more comes.
+bool XmlScanner::readMore()
+{
+    if (m_eof || !m_file)
+        return false;
+    if (m_pos > 0 && (m_pos >= kChunk || m_pos * 2 >= m_buf.size())) {
+        m_buf.erase(0, m_pos);
+        m_pos = 0;
+    }
+    std::size_t n = std::fread(m_raw.data(), 1, m_raw.size(), m_file);
+    if (n == 0) {
+        if (std::ferror(m_file))
+            fault("b\xB3\xB9" "d odczytu, dalsza cz\xEA\x9C\xE6 pliku pomini\xEAta");
+        m_eof = true;
+        return false;
+    }
+    std::size_t old = m_buf.size();
+    m_buf.resize(old + n);
+    char* out = m_buf.data() + old;
+    const auto* in = reinterpret_cast<const unsigned char*>(m_raw.data());
+    std::size_t i = 0;
+    if (m_afterCr && in[0] == 10)
+        i = 1;  // the LF of a CR LF split between two reads
+    bool afterCr = false;
+    for (; i < n; ++i) {
+        // Eight bytes at a time while none is below 27 (TAB, LF, CR, 26).
+        while (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, in + i, 8);
+            if ((word - 0x1B1B1B1B1B1B1B1Bull) & ~word & 0x8080808080808080ull)
+                break;
+            std::memcpy(out, in + i, 8);
+            out += 8;
+            i += 8;
+        }
+        if (i >= n)
+            break;
+        unsigned char c = in[i];
+        if (c > 26) {
+            *out++ = static_cast<char>(c);
+            continue;
+        }
+        switch (kReaderClasses.of[c]) {
+        case kPlain:
+            *out++ = static_cast<char>(c);
+            break;
+        case kTab:
+        case kLf:
+            *out++ = ' ';
+            break;
+        case kCr:
+            *out++ = ' ';
+            if (i + 1 < n) {
+                if (in[i + 1] == 10)
+                    ++i;
+            } else {
+                afterCr = true;
+            }
+            break;
+        default:  // character 26
+            m_eof = true;
+            i = n;
+            break;
+        }
+    }
+    m_afterCr = afterCr;
+    m_buf.resize(static_cast<std::size_t>(out - m_buf.data()));
+    m_highWater = std::max(m_highWater, m_buf.size());
+    return true;
+}
+
+bool XmlScanner::ensureMore(std::size_t n)
+{
+    while (avail() < n) {
+        if (avail() > m_itemCap) {
+            fault("element d\xB3u\xBFszy ni\xBF " + std::to_string(m_itemCap >> 20) +
+                  " MB, dalsza cz\xEA\x9C\xE6 pliku pomini\xEAta");
+            return false;
+        }
+        if (!readMore())
+            return false;
+    }
+    return true;
+}
+
+std::size_t XmlScanner::find(char c, std::size_t from)
+{
+    for (;;) {
+        if (from < avail()) {
+            if (const char* p = findByte(cur() + from, c, avail() - from))
+                return static_cast<std::size_t>(p - cur());
+            from = avail();
+        }
+        if (!ensure(avail() + 1))
+            return std::string::npos;
+    }
+}
+
+std::size_t XmlScanner::find(std::string_view s, std::size_t from)
+{
+    for (;;) {
+        std::string_view window(cur(), avail());
+        std::size_t at = window.find(s, from);
+        if (at != std::string_view::npos)
+            return at;
+        if (avail() >= s.size())
+            from = std::max(from, avail() - s.size() + 1);
+        if (!ensure(avail() + 1))
+            return std::string::npos;
+    }
+}
+
+bool XmlScanner::startsWith(std::string_view s)
+{
+    ensure(s.size());
+    return avail() >= s.size() && std::memcmp(cur(), s.data(), s.size()) == 0;
+}
+
+// Drops everything before the next `c`; false when the file has none.
+bool XmlScanner::skipTo(char c)
+{
+    for (;;) {
+        if (const char* p = findByte(cur(), c, avail())) {
+            m_pos += static_cast<std::size_t>(p - cur());
+            return true;
+        }
+        m_pos = m_buf.size();
+        if (!readMore())
+            return false;
+    }
+}
+
+void XmlScanner::skipBlanks()
+{
+    for (;;) {
+        while (m_pos < m_buf.size() && m_buf[m_pos] == ' ')
+            ++m_pos;
+        if (m_pos < m_buf.size() || !readMore())
+            return;
+    }
+}
+
+void XmlScanner::toProgramText(std::string_view raw, std::string& out) const
+{
+    out.clear();
+    switch (m_letter) {
+    case 'L':
+        out += encoding::fromCp852(raw);
+        break;
+    case 'M':
+        out += encoding::fromMazovia(raw);
+        break;
+    case 'W':
+        out += raw;
+        break;
+    default:
+        encoding::appendFromUtf8Text(out, raw);
+        break;
+    }
+}
+
+void XmlScanner::appendValue(std::string_view raw, std::string& out) const
+{
+    if (raw.find('&') == std::string_view::npos) {
+        if (m_letter == 'U') {
+            encoding::appendFromUtf8Text(out, raw);
+        } else {
+            std::string text;
+            toProgramText(raw, text);
+            out += text;
+        }
+        return;
+    }
+    // References are resolved in every code page, so that "&amp;" reads "&".
+    std::string text;
+    toProgramText(raw, text);
+    out += encoding::decodeReferences(text);
+}
+
+int XmlScanner::columnFor(const std::string& tag) const
+{
+    const std::size_t mask = m_columns.size() - 1;
+    for (std::size_t i = tagHash(tag) & mask;; i = (i + 1) & mask) {
+        const ColumnSlot& slot = m_columns[i];
+        if (!slot.used)
+            return FieldMap::kUnmappedColumn;
+        if (slot.tag == tag)
+            return slot.column;
+    }
+}
+
+void XmlScanner::scan(ScanConsumer& consumer)
+{
+    if (!m_file)
+        return;
+    // Last entry of a tag wins, as in the map's own search.
+    m_columns.assign(2 * 256, ColumnSlot{});  // at least twice the map's 200 places
+    const std::size_t mask = m_columns.size() - 1;
+    for (int e = 1; e <= m_map.count(); ++e) {
+        const FieldEntry& entry = m_map.entry(e);
+        for (std::size_t i = tagHash(entry.tag) & mask;; i = (i + 1) & mask) {
+            ColumnSlot& slot = m_columns[i];
+            if (!slot.used || slot.tag == entry.tag) {
+                slot.tag = entry.tag;
+                slot.column = entry.column;
+                slot.used = true;
+                break;
+            }
+        }
+    }
+
+    while (step(consumer)) {
+        if (m_keepGoing && !m_keepGoing())
+            break;
+    }
+    std::fclose(m_file);
+    m_file = nullptr;
+    m_eof = true;
+}
+
+void XmlScanner::takeDeclaration(ScanConsumer& consumer)
+{
+    std::size_t gt = find('>', 0);
+    std::size_t length = gt == std::string::npos ? avail() : gt + 1;
+    if (m_fault)
+        return;
+    Declaration item;
+    toProgramText(std::string_view(cur(), length), item.text);
+    consume(length);
+
+    std::string upper = shell::winfs::upper(item.text);
+    static constexpr std::pair<std::string_view, char> kEncodings[] = {
+        {" ENCODING=\"UTF", 'U'}, {" ENCODING=\"WIN", 'W'}, {" ENCODING=\"LAT", 'L'}, {" ENCODING=\"MAZ", 'M'}};
+    m_letter = 'U';
+    for (const auto& [key, letter] : kEncodings) {
+        std::size_t at = upper.find(key);
+        if (at != std::string::npos) {
+            m_letter = letter;
+            item.encodingPos = at;
+            break;
+        }
+    }
+    if (m_letter != 'U')
+        m_modified = true;
+    consumer.declaration(item);
+}
+
+void XmlScanner::takeComment(ScanConsumer& consumer, std::size_t length)
+{
+    Comment item;
+    toProgramText(std::string_view(cur(), length), item.text);
+    consume(length);
+    skipBlanks();
+    consumer.comment(item);
+}
+
+// The closing tag ahead loses its prefix when the first ":" lies among the
+// seven characters after "</" with no ">" before it.
+void XmlScanner::stripClosingPrefixAhead()
+{
+    std::size_t lt = avail() > 0 && *cur() == '<' ? 0 : find('<', 0);
+    if (lt == std::string::npos)
+        return;
+    ensure(lt + 9);
+    const char* w = cur() + lt;
+    std::size_t have = std::min<std::size_t>(avail() - lt, 9);
+    if (have < 3 || w[1] != '/')
+        return;
+    for (std::size_t k = 2; k < have; ++k) {
+        if (w[k] == '>')
+            return;
+        if (w[k] == ':') {
+            // Remove w[2..k] by moving what comes before it forward.
+            std::size_t removed = k - 1;
+            std::memmove(m_buf.data() + m_pos + removed, m_buf.data() + m_pos, lt + 2);
+            m_pos += removed;
+            return;
+        }
+    }
+}
+
+// The value of an element: the text up to the next "<" (CDATA sections
+// taken literally). False on a fault.
+bool XmlScanner::takeValue(std::string& value)
+{
+    value.clear();
+    for (;;) {
+        std::size_t lt = find('<', 0);
+        if (m_fault)
+            return false;
+        if (lt == std::string::npos)
+            return true;  // no "<" up to the end: nothing is taken
+        if (lt > 0) {
+            appendValue(std::string_view(cur(), lt), value);
+            consume(lt);
+        }
+        if (!startsWith(kCdataStart))
+            return true;
+        std::size_t end = find("]]>", kCdataStart.size());
+        if (m_fault)
+            return false;
+        if (end == std::string::npos)
+            return true;
+        std::string literal;
+        toProgramText(std::string_view(cur() + kCdataStart.size(), end - kCdataStart.size()), literal);
+        value += literal;
+        consume(end + 3);
+    }
+}
+
+bool XmlScanner::step(ScanConsumer& consumer)
+{
+    if (!skipTo('<'))
+        return false;
+
+    ensure(kCdataStart.size());
+    if (avail() >= 2 && cur()[1] == '?') {
+        if (avail() >= 5 && shell::winfs::upper(std::string(cur(), 5)) == "<?XML") {
+            takeDeclaration(consumer);
+            return !m_fault;
+        }
+        // Another processing instruction goes on as a comment.
+        std::size_t end = find("?>", 2);
+        if (m_fault)
+            return false;
+        takeComment(consumer, end == std::string::npos ? avail() : end + 2);
+        return true;
+    }
+    if (avail() >= 2 && cur()[1] == '!') {
+        if (startsWith("<!--")) {
+            std::size_t end = find("-->", 4);
+            if (m_fault)
+                return false;
+            takeComment(consumer, end == std::string::npos ? 2 : end + 3);
+            return true;
+        }
+        if (startsWith(kCdataStart)) {
+            // Text between elements is not kept; neither is a CDATA section there.
+            std::size_t end = find("]]>", kCdataStart.size());
+            if (m_fault)
+                return false;
+            consume(end == std::string::npos ? avail() : end + 3);
+            skipBlanks();
+            return true;
+        }
+        if (startsWith("<!DOCTYPE")) {
+            // A document type goes on as a comment, its internal subset included.
+            std::size_t end = find('>', 2);
+            if (end != std::string::npos) {
+                if (const void* bracket = std::memchr(cur() + 2, '[', end - 2)) {
+                    std::size_t close = find("]>", static_cast<std::size_t>(static_cast<const char*>(bracket) - cur()));
+                    end = close == std::string::npos ? close : close + 1;
+                }
+            }
+            if (m_fault)
+                return false;
+            takeComment(consumer, end == std::string::npos ? avail() : end + 1);
+            return true;
+        }
+    }
+
+    // The tag, up to and including the first ">".
+    std::size_t gt = find('>', 1);
+    if (m_fault)
+        return false;
+    std::size_t length = gt == std::string::npos ? avail() : gt + 1;
+    m_rawTag.assign(cur(), length);
+    consume(length);
+    skipBlanks();
+
+    bool selfClosing = m_rawTag.size() >= 3 && m_rawTag.ends_with("/>") && m_rawTag[1] != '/';
+    if (selfClosing)
+        m_rawTag.erase(m_rawTag.size() - 2, 1);
+
+    m_rawAttributes.clear();
+    std::size_t space = m_rawTag.find(' ');
+    if (space != std::string::npos) {
+        std::size_t attrLength = m_rawTag.size() >= space + 2 ? m_rawTag.size() - space - 2 : 0;
+        m_rawAttributes.assign(m_rawTag, space + 1, attrLength);
+        m_rawTag.resize(space);
+        m_rawTag += '>';
+        if (selfClosing) {
+            while (!m_rawAttributes.empty() && m_rawAttributes.back() == ' ')
+                m_rawAttributes.pop_back();
+        }
+    }
+    std::size_t colon = m_rawTag.find(':');
+    if (colon != std::string::npos) {
+        std::size_t start = m_rawTag.starts_with("</") ? 2 : 1;
+        if (colon >= start)
+            m_rawTag.erase(start, colon - start + 1);
+    }
+    stripClosingPrefixAhead();
+    if (m_fault)
+        return false;
+
+    std::string& tag = m_tag;
+    toProgramText(m_rawTag, tag);
+
+    // A closing tag of the innermost open container.
+    if (m_depth >= 1 && tag == m_stack[static_cast<std::size_t>(m_depth)]) {
+        m_closing.level = m_depth;
+        m_closing.tag = tag;
+        m_closing.recordListRunning = !m_recordTag.empty();
+        consumer.closing(m_closing);
+        --m_depth;
+        return true;
+    }
+
+    ensure(2);
+    bool opens = !selfClosing && avail() >= 1 && cur()[0] == '<' && (avail() < 2 || cur()[1] != '/') &&
+                 (avail() < 2 || cur()[1] != '!' || !startsWith(kCdataStart));
+    if (opens) {
+        if (m_depth < kMaxDepth)
+            ++m_depth;
+        m_opening.level = m_depth;
+        toProgramText(m_rawAttributes, m_opening.attributes);
+        if (tag == m_recordTag) {
+            m_opening.cls = OpeningClass::RecordRepeat;
+        } else {
+            if (tag == "<JPK>") {
+                std::string normal = normaliseRootAttributes(m_opening.attributes, m_jpkType);
+                if (normal != m_opening.attributes)
+                    m_modified = true;
+                m_opening.attributes = std::move(normal);
+                m_opening.cls = OpeningClass::Root;
+            } else if (isOneOf(tag, kRecordStartTags)) {
+                m_recordTag = tag;
+                m_opening.cls = OpeningClass::RecordStart;
+            } else if (isOneOf(tag, kControlTags)) {
+                m_recordTag.clear();
+                m_opening.cls = OpeningClass::Control;
+            } else {
+                m_opening.cls = OpeningClass::Other;
+            }
+            std::string& top = m_stack[static_cast<std::size_t>(m_depth)];
+            makeClosing(top, tag);
+            if (top.size() > kStackTagLength)
+                top.resize(kStackTagLength);
+        }
+        m_opening.tag = tag;
+        consumer.opening(m_opening);
+        return true;
+    }
+
+    // An element with a value.
+    Element& e = m_element;
+    e.value.clear();
+    if (!selfClosing) {
+        makeClosing(m_rawClosing, m_rawTag);
+        if (!takeValue(e.value))
+            return false;
+        if (!startsWith(m_rawClosing))
+            return !m_fault;  // mixed content: the element is dropped
+        consume(m_rawClosing.size());
+    }
+    e.level = m_depth + 1;
+    e.column = columnFor(tag);
+    toProgramText(m_rawAttributes, e.attributes);
+    if (m_rawTag == tag && !selfClosing)
+        e.closingTag = m_rawClosing;
+    else
+        makeClosing(e.closingTag, tag);
+    e.tag = tag;
+    if ((e.tag == "<PodatekNaliczony>" || e.tag == "<PodatekNalezny>") && (e.value.empty() || e.value == "-")) {
+        e.value.clear();  // (clear and append: GCC 12 warns falsely on assigning a literal here)
+        e.value += '0';
+        m_modified = true;
+    }
+    if (e.value.empty()) {
+        e.value += "BRAK";
+        m_modified = true;
+    }
+    consumer.element(e);
+    return true;
+}
+
+std::string normaliseRootAttributes(std::string_view attributes, int jpkType)
+{
+    std::vector<std::string> items;
+    for (std::size_t i = 0; i < attributes.size();) {
+        if (attributes[i] == ' ') {
+            ++i;
+            continue;
+        }
+        std::size_t end = attributes.find(' ', i);
+        if (end == std::string_view::npos)
+            end = attributes.size();
+        items.emplace_back(attributes.substr(i, end - i));
+        i = end;
+    }
+
+    for (auto& item : items) {
+        std::size_t eq = item.find('=');
+        if (item.starts_with("xmlns:") && eq != std::string::npos) {
+            item = "xmlns:P1" + item.substr(eq);
+            break;
+        }
+    }
+
+    const char digit = static_cast<char>('0' + jpkType);
+    std::string first;
+    std::ptrdiff_t nsIndex = -1;
+    for (std::size_t i = items.size(); i-- > 0;) {
+        if (items[i].find("0309") != std::string::npos) {
+            nsIndex = static_cast<std::ptrdiff_t>(i);
+            break;
+        }
+    }
+    if (nsIndex >= 0) {
+        std::string& ns = items[static_cast<std::size_t>(nsIndex)];
+        std::size_t at = ns.find("0309") + 4;
+        if (at < ns.size())
+            ns[at] = digit;
+        first = ns;
+    } else {
+        first = "xmlns=\"" + std::string(kStandardNamespace) + digit + "/\"";
+        // A default namespace declaration gives way to the standard one.
+        for (std::size_t i = items.size(); i-- > 0;) {
+            if (items[i].starts_with("xmlns=")) {
+                nsIndex = static_cast<std::ptrdiff_t>(i);
+                break;
+            }
+        }
+    }
+
+    std::string out = first;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (static_cast<std::ptrdiff_t>(i) == nsIndex)
+            continue;
+        out += ' ';
+        out += items[i];
+    }
+    return out;
+}
+
+void TeeConsumer::declaration(const Declaration& item)
+{
+    m_first.declaration(item);
+    m_second.declaration(item);
+}
+
+void TeeConsumer::comment(const Comment& item)
+{
+    m_first.comment(item);
+    m_second.comment(item);
+}
+
+void TeeConsumer::opening(const ContainerOpening& item)
+{
+    m_first.opening(item);
+    m_second.opening(item);
+}
+
+void TeeConsumer::closing(const ContainerClosing& item)
+{
+    m_first.closing(item);
+    m_second.closing(item);
+}
+
+void TeeConsumer::element(const Element& item)
+{
+    m_first.element(item);
+    m_second.element(item);
+}
+
+}  // namespace zbir::xmlsheet

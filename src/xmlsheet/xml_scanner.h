@@ -1,0 +1,133 @@
+#pragma once
+// The JPK XML scanner: reads one JPK file as plain text through a look-ahead
+// window and hands its items to a consumer in document order. The window is
+// widened on demand, so memory grows with the longest item, never with the
+// file; an item longer than the cap ends the file with a message.
+
+#include "xmlsheet/field_map.h"
+#include "xmlsheet/scan_items.h"
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zbir::xmlsheet {
+
+class XmlScanner {
+public:
+    static constexpr int kMaxDepth = 20;
+    static constexpr std::size_t kDefaultItemCap = 16u << 20;
+
+    // keepGoing() is asked after every step; false stops the scan (the user's stop request).
+    XmlScanner(const FieldMap& map, int jpkType, std::function<bool()> keepGoing);
+    ~XmlScanner();
+    XmlScanner(const XmlScanner&) = delete;
+    XmlScanner& operator=(const XmlScanner&) = delete;
+
+    bool open(const std::filesystem::path& file);   // false when the file cannot be opened
+    void scan(ScanConsumer& consumer);              // items in document order, to the end or a stop
+    bool modified() const;
+    void raiseModified();
+    // Program-text message when the file ended early on a fault (an item beyond the size cap,
+    // a read error); empty otherwise. The caller shows it and logs it.
+    const std::string& error() const;
+
+    // 'U', 'W', 'L' or 'M', as the declaration set it ('U' without one).
+    char encodingLetter() const { return m_letter; }
+    // Longest look-ahead an item may need, in bytes (kDefaultItemCap unless changed).
+    void setItemCap(std::size_t bytes) { m_itemCap = bytes; }
+    // Largest size the window reached during the last scan, in bytes.
+    std::size_t windowHighWater() const { return m_highWater; }
+
+private:
+    // Reading the window.
+    std::size_t avail() const { return m_buf.size() - m_pos; }
+    const char* cur() const { return m_buf.data() + m_pos; }
+    bool startsWith(std::string_view s);
+    bool readMore();
+    bool ensure(std::size_t n) { return avail() >= n || ensureMore(n); }
+    bool ensureMore(std::size_t n);
+    std::size_t find(char c, std::size_t from);
+    std::size_t find(std::string_view s, std::size_t from);
+    bool skipTo(char c);
+    void skipBlanks();
+    void consume(std::size_t n) { m_pos += n; }
+    void fault(const std::string& what);
+
+    // One step; false when the file is done or ended on a fault.
+    bool step(ScanConsumer& consumer);
+    void takeDeclaration(ScanConsumer& consumer);
+    void takeComment(ScanConsumer& consumer, std::size_t length);
+    bool takeValue(std::string& value);
+    void stripClosingPrefixAhead();
+
+    // Raw text of the file in program text: assigned to `out`; appended with
+    // character references resolved.
+    void toProgramText(std::string_view raw, std::string& out) const;
+    void appendValue(std::string_view raw, std::string& out) const;
+    int columnFor(const std::string& tag) const;
+
+    const FieldMap& m_map;
+    int m_jpkType;
+    std::function<bool()> m_keepGoing;
+    // The map's tag search as an open-addressing table (last entry of a tag wins).
+    struct ColumnSlot {
+        std::string tag;
+        int column = 0;
+        bool used = false;
+    };
+    std::vector<ColumnSlot> m_columns;
+
+    std::FILE* m_file = nullptr;
+    std::string m_fileName;  // program text, for messages
+    std::vector<char> m_raw;
+    std::string m_buf;
+    std::size_t m_pos = 0;
+    bool m_eof = true;
+    bool m_afterCr = false;
+    bool m_fault = false;
+    std::size_t m_itemCap = kDefaultItemCap;
+    std::size_t m_highWater = 0;
+
+    int m_depth = 0;
+    std::array<std::string, kMaxDepth + 1> m_stack;
+    std::string m_recordTag;
+    char m_letter = 'U';
+    bool m_modified = false;
+    std::string m_error;
+
+    std::string m_tag;
+    std::string m_rawTag;
+    std::string m_rawAttributes;
+    std::string m_rawClosing;
+    ContainerOpening m_opening;
+    ContainerClosing m_closing;
+    Element m_element;
+};
+
+// The root's attribute text normalised: the first "xmlns:" declaration gets
+// the prefix P1, the namespace item (the last containing "0309") gets the
+// type digit after its first "0309" and goes first; without one the standard
+// namespace of the type is declared in place of a default "xmlns=" item.
+std::string normaliseRootAttributes(std::string_view attributes, int jpkType);
+
+// Passes every item to two consumers, `first` before `second`.
+class TeeConsumer : public ScanConsumer {
+public:
+    TeeConsumer(ScanConsumer& first, ScanConsumer& second) : m_first(first), m_second(second) {}
+    void declaration(const Declaration& item) override;
+    void comment(const Comment& item) override;
+    void opening(const ContainerOpening& item) override;
+    void closing(const ContainerClosing& item) override;
+    void element(const Element& item) override;
+
+private:
+    ScanConsumer& m_first;
+    ScanConsumer& m_second;
+};
+
+}  // namespace zbir::xmlsheet

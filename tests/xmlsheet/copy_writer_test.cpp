@@ -1,0 +1,249 @@
+#include "xmlsheet/copy_writer.h"
+
+#include "workbook/layouts.h"
+#include "xmlsheet/scan_recorder.h"
+
+#include <gtest/gtest.h>
+#include <orcus/sax_parser.hpp>
+
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace zbir;
+
+namespace {
+
+struct CopyResult {
+    std::string bytes;
+    bool modified = false;
+    std::vector<std::string> items;
+};
+
+// Scans `input` into a copy the way the transport does: "xx", then its final name.
+CopyResult copyOf(const std::filesystem::path& input, const std::filesystem::path& workDir, int jpkType)
+{
+    xmlsheet::FieldMap map;
+    workbook::declareLayout(jpkType, map);
+    xmlsheet::XmlScanner scanner(map, jpkType, {});
+    if (!scanner.open(input))
+        throw std::runtime_error("cannot open " + input.string());
+    xmlsheet::CopyWriter writer(scanner);
+    test::ScanRecorder recorder;
+    xmlsheet::TeeConsumer both(recorder, writer);
+    writer.create(workDir / "xx");
+    scanner.scan(both);
+    writer.close();
+    std::filesystem::create_directories(workDir / "TXT");
+    std::string name = xmlsheet::copyName(input.filename().string(), scanner.modified());
+    auto target = workDir / ("TXT/" + name.substr(4));
+    if (!xmlsheet::placeCopy(workDir / "xx", target))
+        throw std::runtime_error("cannot place the copy");
+    return {test::readFile(target), scanner.modified(), recorder.items};
+}
+
+CopyResult copyOfText(const std::string& text, int jpkType = 4)
+{
+    test::TempDir dir;
+    test::writeFile(dir / "JPK_VAT_TEST.xml", text);
+    return copyOf(dir / "JPK_VAT_TEST.xml", dir.path(), jpkType);
+}
+
+}  // namespace
+
+TEST(CopyWriter, LinesByteForByte)
+{
+    auto r = copyOfText(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<!-- eksport -->\n"
+        "<tns:JPK xmlns:tns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\" xmlns:etd=\"http://e/\">\n"
+        "\t<tns:Naglowek >\n"
+        "\t\t<tns:KodFormularza kodSystemowy=\"JPK_VAT (2)\" wersjaSchemy=\"1-0\">JPK_VAT</tns:KodFormularza>\n"
+        "\t</tns:Naglowek>\n"
+        "\t<tns:SprzedazWiersz typ=\"G\">\n"
+        "\t\t<tns:NazwaKontrahenta>\xC5\x81\xC3\xB3" "d\xC5\xBA &amp; Syn</tns:NazwaKontrahenta>\n"
+        "\t\t<etd:NIP/>\n"
+        "\t</tns:SprzedazWiersz>\n"
+        "\t<tns:SprzedazWiersz>\n"
+        "\t\t<tns:K_19>1</tns:K_19>\n"
+        "\t</tns:SprzedazWiersz>\n"
+        "</tns:JPK>\n");
+    EXPECT_EQ(r.bytes,
+              "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+              " <!-- eksport -->\r\n"
+              "<JPK xmlns:P1=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\" xmlns:etd=\"http://e/\">\r\n"
+              "  <Naglowek>\r\n"
+              "    <KodFormularza kodSystemowy=\"JPK_VAT (2)\" wersjaSchemy=\"1-0\">JPK_VAT</KodFormularza>\r\n"
+              "  </Naglowek>\r\n"
+              "  <SprzedazWiersz typ=\"G\">\r\n"
+              "    <NazwaKontrahenta>\xC5\x81\xC3\xB3" "d\xC5\xBA &amp; Syn</NazwaKontrahenta>\r\n"
+              "    <NIP>BRAK</NIP>\r\n"
+              "  </SprzedazWiersz>\r\n"
+              "  <SprzedazWiersz>\r\n"
+              "    <K_19>1</K_19>\r\n"
+              "  </SprzedazWiersz>\r\n"
+              "</JPK>\r\n");
+    EXPECT_TRUE(r.modified);
+}
+
+TEST(CopyWriter, DeclarationRewrittenToUtf8)
+{
+    const std::string body = "<JPK xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\"><A>1</A></JPK>";
+    auto firstLine = [&](const std::string& declaration) {
+        std::string bytes = copyOfText(declaration + body).bytes;
+        return bytes.substr(0, bytes.find("\r\n"));
+    };
+    EXPECT_EQ(firstLine("<?xml version=\"1.0\"?>"), "<?xml version=\"1.0\" encoding=\"utf-8\"?>");
+    EXPECT_EQ(firstLine("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"),
+              "<?xml version=\"1.0\" encoding=\"utf-8\"?>");
+    EXPECT_EQ(firstLine("<?xml version=\"1.0\"\r\n  encoding=\"utf-8\"?>"), "<?xml version=\"1.0\"   encoding=\"utf-8\"?>");
+    // An encoding the scanner does not recognise gives way rather than doubling.
+    EXPECT_EQ(firstLine("<?xml version=\"1.0\" encoding='UTF-8'?>"), "<?xml version=\"1.0\" encoding=\"utf-8\"?>");
+    EXPECT_EQ(firstLine("<?xml version=\"1.0\">"), "<?xml version=\"1.0\"> encoding=\"utf-8\"?>");
+}
+
+TEST(CopyWriter, CodePageFilesBecomeUtf8)
+{
+    auto r = copyOfText("<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n"
+                        "<JPK xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\">\r\n"
+                        "<Nazwa opis=\"\xA3\xF3" "d\x9F\">Gda\xF1sk M\xFCller\x01</Nazwa>\r\n</JPK>\r\n");
+    EXPECT_TRUE(r.modified);
+    EXPECT_EQ(r.bytes, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+                       "<JPK xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\">\r\n"
+                       "  <Nazwa opis=\"\xC5\x81\xC3\xB3" "d\xC5\xBA\">Gda\xC5\x84sk M\xC3\xBCller_</Nazwa>\r\n"
+                       "</JPK>\r\n");
+}
+
+TEST(CopyWriter, ModifiedFlagAndName)
+{
+    // Only a BOM, line ends and indentation change: the copy keeps ".TXT".
+    test::TempDir dir;
+    test::writeFile(dir / "JPK_VAT_1.xml",
+                    "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                    "<JPK xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\">\n"
+                    "      <Nazwa>\xC3\xA9t\xC3\xA9 \xC5\x9Bwi\xC4\x99to</Nazwa>\n</JPK>");
+    auto r = copyOf(dir / "JPK_VAT_1.xml", dir.path(), 4);
+    EXPECT_FALSE(r.modified);
+    EXPECT_TRUE(std::filesystem::exists(dir / "TXT/JPK_VAT_1.TXT"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "xx"));
+
+    EXPECT_EQ(xmlsheet::copyName("JPK_VAT_1.xml", true), "TXT\\JPK_VAT_1.XML");
+    EXPECT_EQ(xmlsheet::copyName("JPK_VAT_1.xml", false), "TXT\\JPK_VAT_1.TXT");
+    EXPECT_EQ(xmlsheet::copyName("ab", true), "TXT\\XML");
+
+    // The value escape alone raises the flag through the writer.
+    EXPECT_TRUE(copyOfText("<JPK xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\"><A>a|b</A></JPK>").modified);
+    EXPECT_FALSE(copyOfText("<JPK xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\"><A>a b</A></JPK>").modified);
+}
+
+TEST(CopyWriter, PlaceCopyReplacesAnOldCopy)
+{
+    test::TempDir dir;
+    test::writeFile(dir / "xx", "new");
+    test::writeFile(dir / "old.TXT", "old");
+    EXPECT_TRUE(xmlsheet::placeCopy(dir / "xx", dir / "old.TXT"));
+    EXPECT_EQ(test::readFile(dir / "old.TXT"), "new");
+    EXPECT_FALSE(xmlsheet::placeCopy(dir / "xx", dir / "other.TXT"));
+}
+
+TEST(CopyWriter, CreateFailureThrows)
+{
+    test::TempDir dir;
+    xmlsheet::FieldMap map;
+    xmlsheet::XmlScanner scanner(map, 4, {});
+    xmlsheet::CopyWriter writer(scanner);
+    EXPECT_THROW(writer.create(dir / "missing" / "xx"), std::runtime_error);
+}
+
+namespace {
+
+// Leaf elements (local name, text) of a well-formed document, by a real XML parser.
+class LeafCollector {
+public:
+    std::vector<std::pair<std::string, std::string>> leaves;
+
+    void doctype(const orcus::sax::doctype_declaration&) {}
+    void start_declaration(std::string_view) {}
+    void end_declaration(std::string_view) {}
+    void attribute(const orcus::sax::parser_attribute&) {}
+    void start_element(const orcus::sax::parser_element&)
+    {
+        if (!m_open.empty())
+            m_open.back().second = true;
+        m_open.emplace_back(std::string(), false);
+    }
+    void characters(std::string_view text, bool) { m_open.back().first += text; }
+    void end_element(const orcus::sax::parser_element& e)
+    {
+        if (!m_open.back().second)
+            leaves.emplace_back(std::string(e.name), m_open.back().first);
+        m_open.pop_back();
+    }
+
+private:
+    std::vector<std::pair<std::string, bool>> m_open;  // text, has a child element
+};
+
+std::vector<std::pair<std::string, std::string>> leavesOf(std::string xml)
+{
+    if (xml.starts_with("\xEF\xBB\xBF"))
+        xml.erase(0, 3);
+    LeafCollector collector;
+    orcus::sax_parser<LeafCollector> parser(xml.data(), xml.size(), collector);
+    parser.parse();
+    return collector.leaves;
+}
+
+// Text as the scanner reads it: line ends and TAB as blanks, no leading blanks.
+std::string asScanned(const std::string& text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        out += (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
+    }
+    out.erase(0, out.find_first_not_of(' ') == std::string::npos ? out.size() : out.find_first_not_of(' '));
+    return out;
+}
+
+}  // namespace
+
+TEST(CopyWriter, SampleFilesScanWholeAndCopyWellFormed)
+{
+    ZBIR_REQUIRE_SHARED(shared);
+    int files = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(shared / "samples")) {
+        if (entry.path().extension() != ".xml")
+            continue;
+        SCOPED_TRACE(entry.path().string());
+        ++files;
+        std::string folder = entry.path().parent_path().filename().string();  // JPK_VAT, JPK_KR, ...
+        int type = static_cast<int>(std::string_view("KWMVFPE").find(folder[4])) + 1;
+
+        test::TempDir dir;
+        CopyResult r = copyOf(entry.path(), dir.path(), type);
+        auto copyPath = dir / ("TXT/" + entry.path().stem().string() + (r.modified ? ".XML" : ".TXT"));
+
+        std::string output;
+        EXPECT_EQ(test::runCommand("xmllint --noout '" + copyPath.string() + "'", &output), 0) << output;
+
+        auto in = leavesOf(test::readFile(entry.path()));
+        auto out = leavesOf(r.bytes);
+        std::size_t elements = 0;
+        for (const auto& item : r.items)
+            elements += item.starts_with("elem ");
+        EXPECT_EQ(elements, in.size());
+        ASSERT_EQ(out.size(), in.size());
+        for (std::size_t i = 0; i < in.size(); ++i) {
+            std::string expected = asScanned(in[i].second);
+            if (expected.empty() || (expected == "-" && in[i].first.starts_with("PodatekNal")))
+                expected = in[i].first.starts_with("PodatekNal") ? "0" : "BRAK";
+            EXPECT_EQ(out[i].first, in[i].first) << i;
+            EXPECT_EQ(out[i].second, expected) << in[i].first;
+        }
+    }
+    EXPECT_GT(files, 20);
+}
