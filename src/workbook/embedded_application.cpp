@@ -91,6 +91,12 @@ std::shared_ptr<Provider> embeddedProvider()
     return provider;
 }
 
+void EmbeddedApplication::admit() const
+{
+    if (m_engine.userEditing())
+        throw AutomationError("Arkusz kalkulacyjny jest zaj\xEAty: u\xBFytkownik edytuje kom\xF3rk\xEA");
+}
+
 Workbook& EmbeddedApplication::book() const
 {
     Workbook* wb = m_engine.activeWorkbook();
@@ -120,22 +126,25 @@ StyleChange EmbeddedApplication::numberFormat(const std::string& format) const
 
 // application
 
-bool EmbeddedApplication::visible() const { return m_engine.state().visible; }
-void EmbeddedApplication::setVisible(bool on) { m_engine.changeState([&](ApplicationState& s) { s.visible = on; }); }
-bool EmbeddedApplication::displayAlerts() const { return m_engine.state().displayAlerts; }
+bool EmbeddedApplication::visible() const { admit(); return m_engine.state().visible; }
+void EmbeddedApplication::setVisible(bool on) { admit(); m_engine.changeState([&](ApplicationState& s) { s.visible = on; }); }
+bool EmbeddedApplication::displayAlerts() const { admit(); return m_engine.state().displayAlerts; }
 void EmbeddedApplication::setDisplayAlerts(bool on)
 {
+    admit();
     m_engine.changeState([&](ApplicationState& s) { s.displayAlerts = on; });
 }
-bool EmbeddedApplication::screenUpdating() const { return m_engine.state().screenUpdating; }
+bool EmbeddedApplication::screenUpdating() const { admit(); return m_engine.state().screenUpdating; }
 void EmbeddedApplication::setScreenUpdating(bool on)
 {
+    admit();
     m_engine.changeState([&](ApplicationState& s) { s.screenUpdating = on; });
 }
-int EmbeddedApplication::windowState() const { return m_engine.state().windowState; }
+int EmbeddedApplication::windowState() const { admit(); return m_engine.state().windowState; }
 
 void EmbeddedApplication::setWindowState(int state)
 {
+    admit();
     if (state != xl::Maximized && state != xl::Normal && state != kMinimized)
         throw AutomationError("Nieprawid\xB3owy stan okna: " + std::to_string(state));
     m_engine.changeState([&](ApplicationState& s) { s.windowState = state; });
@@ -143,12 +152,14 @@ void EmbeddedApplication::setWindowState(int state)
 
 double EmbeddedApplication::top() const
 {
+    admit();
     const auto& s = m_engine.state();
     return s.windowState == xl::Maximized ? s.screenTop : s.top;
 }
 
 void EmbeddedApplication::setTop(double points)
 {
+    admit();
     if (!std::isfinite(points))
         throw AutomationError("Nieprawid\xB3owe po\xB3o\xBF" "enie okna");
     m_engine.changeState([&](ApplicationState& s) { s.top = points; });
@@ -156,12 +167,14 @@ void EmbeddedApplication::setTop(double points)
 
 double EmbeddedApplication::height() const
 {
+    admit();
     const auto& s = m_engine.state();
     return s.windowState == xl::Maximized ? s.screenHeight : s.height;
 }
 
 void EmbeddedApplication::setHeight(double points)
 {
+    admit();
     if (!(points >= 0 && std::isfinite(points)))
         throw AutomationError("Nieprawid\xB3owa wysoko\x9C\xE6 okna: " + number(points));
     m_engine.changeState([&](ApplicationState& s) { s.height = points; });
@@ -169,39 +182,43 @@ void EmbeddedApplication::setHeight(double points)
 
 // Workbooks
 
-int EmbeddedApplication::workbooksCount() const { return m_engine.workbookCount(); }
-void EmbeddedApplication::workbooksOpen(const std::string& path) { m_engine.openWorkbook(path); }
-void EmbeddedApplication::workbooksAdd() { m_engine.addWorkbook(); }
+int EmbeddedApplication::workbooksCount() const { admit(); return m_engine.workbookCount(); }
+void EmbeddedApplication::workbooksOpen(const std::string& path) { admit(); m_engine.openWorkbook(path); }
+void EmbeddedApplication::workbooksAdd() { admit(); m_engine.addWorkbook(); }
 
 // ActiveWorkBook
 
-std::string EmbeddedApplication::activeWorkbookName() const { return book().name(); }
+std::string EmbeddedApplication::activeWorkbookName() const { admit(); return book().name(); }
 
 void EmbeddedApplication::activeWorkbookClose()
 {
+    admit();
     book();
     m_engine.closeWorkbook(m_engine.activeWorkbookIndex());
 }
 
 void EmbeddedApplication::activeWorkbookSaveAs(const std::string& path)
 {
+    admit();
     book();
     m_engine.saveWorkbookAs(m_engine.activeWorkbookIndex(), path);
 }
 
 // Sheets
 
-int EmbeddedApplication::sheetsCount() const { return book().sheetCount(); }
-void EmbeddedApplication::sheetsSelect(int index) { book().activateSheet(sheetPosition(index)); }
-std::string EmbeddedApplication::sheetsName(int index) const { return book().sheet(sheetPosition(index)).name(); }
+int EmbeddedApplication::sheetsCount() const { admit(); return book().sheetCount(); }
+void EmbeddedApplication::sheetsSelect(int index) { admit(); book().activateSheet(sheetPosition(index)); }
+std::string EmbeddedApplication::sheetsName(int index) const { admit(); return book().sheet(sheetPosition(index)).name(); }
 
 void EmbeddedApplication::sheetsSetName(int index, const std::string& name)
 {
+    admit();
     book().renameSheet(sheetPosition(index), name);
 }
 
 void EmbeddedApplication::sheetsAddAfter(int index)
 {
+    admit();
     int after = sheetPosition(index);
     Workbook& wb = book();
     wb.addSheet(after + 1, wb.freeSheetName());
@@ -209,20 +226,22 @@ void EmbeddedApplication::sheetsAddAfter(int index)
 
 // ActiveSheet
 
-int EmbeddedApplication::activeSheetIndex() const { return book().activeSheetIndex() + 1; }
-std::string EmbeddedApplication::activeSheetName() const { return sheet().name(); }
+int EmbeddedApplication::activeSheetIndex() const { admit(); return book().activeSheetIndex() + 1; }
+std::string EmbeddedApplication::activeSheetName() const { admit(); return sheet().name(); }
 
 void EmbeddedApplication::activeSheetSetName(const std::string& name)
 {
+    admit();
     book().renameSheet(book().activeSheetIndex(), name);
 }
 
 // ActiveWindow
 
-void EmbeddedApplication::selectedSheetsDelete() { book().deleteSheet(book().activeSheetIndex()); }
+void EmbeddedApplication::selectedSheetsDelete() { admit(); book().deleteSheet(book().activeSheetIndex()); }
 
 void EmbeddedApplication::setSplitRow(int row)
 {
+    admit();
     if (row < 0 || row >= kMaxRows)
         throw AutomationError("Nieprawid\xB3owy podzia\xB3 okna: " + std::to_string(row));
     sheet().setSplitRow(row);
@@ -232,30 +251,35 @@ void EmbeddedApplication::setSplitRow(int row)
 
 std::string EmbeddedApplication::cellValue(int row, int col) const
 {
+    admit();
     checkCell(row, col);
     return sheet().valueText(row, col);
 }
 
 void EmbeddedApplication::setCellValue(int row, int col, const std::string& text)
 {
+    admit();
     checkCell(row, col);
     sheet().setValue(row, col, text);
 }
 
 void EmbeddedApplication::setCellFormulaR1C1(int row, int col, const std::string& formula)
 {
+    admit();
     checkCell(row, col);
     sheet().setFormulaR1C1(row, col, formula);
 }
 
 void EmbeddedApplication::setCellNumberFormat(int row, int col, const std::string& format)
 {
+    admit();
     checkCell(row, col);
     sheet().applyStyle(CellArea::cell(row, col), numberFormat(format));
 }
 
 void EmbeddedApplication::setCellBold(int row, int col, bool bold)
 {
+    admit();
     checkCell(row, col);
     StyleChange change;
     change.bold = bold;
@@ -264,12 +288,14 @@ void EmbeddedApplication::setCellBold(int row, int col, bool bold)
 
 void EmbeddedApplication::setCellHorizontalAlignment(int row, int col, int value)
 {
+    admit();
     checkCell(row, col);
     sheet().applyStyle(CellArea::cell(row, col), alignment(value));
 }
 
 void EmbeddedApplication::cellSelect(int row, int col)
 {
+    admit();
     checkCell(row, col);
     sheet().select(CellArea::cell(row, col), row, col);
 }
@@ -280,13 +306,14 @@ void EmbeddedApplication::selectAll()
     s.select(CellArea::all(), s.selection().activeRow, s.selection().activeCol);
 }
 
-void EmbeddedApplication::cellsSelect() { selectAll(); }
-void EmbeddedApplication::cellsAutoFit() { sheet().autoFit(); }
+void EmbeddedApplication::cellsSelect() { admit(); selectAll(); }
+void EmbeddedApplication::cellsAutoFit() { admit(); sheet().autoFit(); }
 
 // Range
 
 void EmbeddedApplication::rangeSelect(const std::string& address)
 {
+    admit();
     auto area = parseA1Area(address);
     if (!area)
         throw AutomationError("Nieprawid\xB3owy adres: " + address);
@@ -297,12 +324,14 @@ void EmbeddedApplication::rangeSelect(const std::string& address)
 
 void EmbeddedApplication::selectionSetNumberFormat(const std::string& format)
 {
+    admit();
     Sheet& s = sheet();
     s.applyStyle(s.selection().area, numberFormat(format));
 }
 
 void EmbeddedApplication::selectionSetFontSize(double size)
 {
+    admit();
     if (!(size >= 1 && size <= 409))
         throw AutomationError("Nieprawid\xB3owy rozmiar czcionki: " + number(size));
     StyleChange change;
@@ -313,6 +342,7 @@ void EmbeddedApplication::selectionSetFontSize(double size)
 
 void EmbeddedApplication::selectionSetColumnWidth(double width)
 {
+    admit();
     checkWidth(width);
     Sheet& s = sheet();
     s.setColumnWidth(s.selection().area, width);
@@ -320,6 +350,7 @@ void EmbeddedApplication::selectionSetColumnWidth(double width)
 
 void EmbeddedApplication::selectionClearContents()
 {
+    admit();
     Sheet& s = sheet();
     s.clearContents(s.selection().area);
 }
@@ -328,12 +359,14 @@ void EmbeddedApplication::selectionClearContents()
 
 double EmbeddedApplication::columnWidth(int col) const
 {
+    admit();
     checkColumn(col);
     return sheet().columnWidth(col);
 }
 
 void EmbeddedApplication::setColumnWidth(int col, double width)
 {
+    admit();
     checkColumn(col);
     checkWidth(width);
     sheet().setColumnWidth(CellArea::columns(col, col), width);
@@ -341,20 +374,23 @@ void EmbeddedApplication::setColumnWidth(int col, double width)
 
 void EmbeddedApplication::setColumnHorizontalAlignment(int col, int value)
 {
+    admit();
     checkColumn(col);
     sheet().applyStyle(CellArea::columns(col, col), alignment(value));
 }
 
 void EmbeddedApplication::setColumnNumberFormat(int col, const std::string& format)
 {
+    admit();
     checkColumn(col);
     sheet().applyStyle(CellArea::columns(col, col), numberFormat(format));
 }
 
-void EmbeddedApplication::columnsSelect() { selectAll(); }
+void EmbeddedApplication::columnsSelect() { admit(); selectAll(); }
 
 void EmbeddedApplication::setColumnsWidth(double width)
 {
+    admit();
     checkWidth(width);
     sheet().setColumnWidth(CellArea::all(), width);
 }
@@ -363,12 +399,14 @@ void EmbeddedApplication::setColumnsWidth(double width)
 
 void EmbeddedApplication::setRowHorizontalAlignment(int row, int value)
 {
+    admit();
     checkRow(row);
     sheet().applyStyle(CellArea::rows(row, row), alignment(value));
 }
 
 void EmbeddedApplication::setRowHeight(int row, double points)
 {
+    admit();
     checkRow(row);
     if (!(points >= 0 && points <= metrics::kMaxRowHeight))
         throw AutomationError("Nieprawid\xB3owa wysoko\x9C\xE6 wiersza: " + number(points));

@@ -80,6 +80,8 @@ public:
 private:
     mutable Engine m_engine;
 
+    // Every call starts here: refused while the user edits a cell.
+    void admit() const;
     Workbook& book() const;
     Sheet& sheet() const;
     int sheetPosition(int index) const;  // 1-based index to 0-based, checked

@@ -64,6 +64,11 @@ public:
     void addObserver(EngineObserver* observer) { m_observers.add(observer); }
     void removeObserver(EngineObserver* observer) { m_observers.remove(observer); }
 
+    // Set by a window while the user edits a cell in it: the application is
+    // busy, and the automation interface refuses every call meanwhile.
+    void setUserEditing(bool on) { m_userEditing = on; }
+    bool userEditing() const { return m_userEditing; }
+
 private:
     ApplicationState m_state;
     std::vector<std::unique_ptr<Workbook>> m_workbooks;
@@ -77,6 +82,7 @@ private:
     int m_active = -1;
     int m_nextBookNumber = 1;
     ObserverList m_observers;
+    bool m_userEditing = false;
 
     void notifyApplication();
     static FileStamp stampOf(const std::filesystem::path& path);
