@@ -2,6 +2,7 @@
 
 #include "encoding/charset.h"
 #include "shell/winfs.h"
+#include "workbook/gui/sheet_window_provider.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -114,7 +115,11 @@ void setLabelText(QLabel* l, const std::string& text)
 
 TFo::TFo(const std::filesystem::path& workFolder, std::shared_ptr<workbook::Provider> provider,
          std::filesystem::path programFile, std::span<const unsigned char> picture, QWidget* parent)
-    : QWidget(parent), m_app(workFolder, *this, std::move(provider), std::move(programFile))
+    : QWidget(parent),
+      // The embedded spreadsheet application gets its window when the
+      // automation object is first obtained.
+      m_app(workFolder, *this, std::make_shared<workbook::SheetWindowProvider>(std::move(provider)),
+            std::move(programFile))
 {
     setObjectName(QStringLiteral("Fo"));
     setWindowTitle(qtext("   ZBIR  -  integrator jednolitych plik\xF3w kontrolnych"));
