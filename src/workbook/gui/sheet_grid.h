@@ -69,6 +69,8 @@ public:
     std::function<void(bool)> onEditing;
 
     static int rowPixels(double points);
+    // Time the grid has spent painting its cells so far.
+    qint64 paintNanoseconds() const { return m_paintNs; }
 
     // The user dragged a column to `width` characters or a row to `points`.
     std::function<void(int col, double width)> onColumnWidth;
@@ -82,6 +84,7 @@ protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void updateGeometries() override;
 
@@ -94,6 +97,7 @@ private:
     QWidget* m_frozenEdge = nullptr;
     int m_frozenRows = 0;
     bool m_applying = false;
+    qint64 m_paintNs = 0;
 
     void layoutFrozen();
     void columnResized(int col, int oldSize, int newSize);

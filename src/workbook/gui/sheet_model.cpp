@@ -163,6 +163,12 @@ const QFont& SheetModel::styleFont(std::uint32_t style) const
     return m_fonts[style];
 }
 
+bool SheetModel::hasContent(int row, int col) const
+{
+    const Cell* cell = m_sheet ? m_sheet->cell(row + 1, col + 1) : nullptr;
+    return cell && cell->hasContent();
+}
+
 SheetModel::Look SheetModel::look(int row, int col) const
 {
     Look look;
@@ -211,7 +217,9 @@ QString SheetModel::editText(int row, int col) const
         const Formula& f = book.formulas().formula(cell->formula);
         if (!f.tree)
             return qtText(f.source);
-        return qtText("=" + printFormulaA1(*f.tree, f.row, f.col, book));
+        std::string text(1, '=');
+        text += printFormulaA1(*f.tree, f.row, f.col, book);
+        return qtText(text);
     }
     default: return qtText(m_sheet->displayText(r, c));
     }

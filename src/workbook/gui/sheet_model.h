@@ -37,6 +37,8 @@ public:
         bool number = false;  // a number, which shows "###" where it does not fit
     };
     Look look(int row, int col) const;
+    // Whether a cell holds anything to show (cheaper than look()).
+    bool hasContent(int row, int col) const;
     // The text the edit line shows: the formula in A1 notation, or the value
     // (numbers with a decimal comma).
     QString editText(int row, int col) const;

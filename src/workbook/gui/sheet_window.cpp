@@ -61,10 +61,15 @@ bool sameSelection(const Selection& a, const Selection& b)
     return a.area == b.area && a.activeRow == b.activeRow && a.activeCol == b.activeCol;
 }
 
+// The properties that place and show the window.
+bool samePlace(const ApplicationState& a, const ApplicationState& b)
+{
+    return a.visible == b.visible && a.windowState == b.windowState && a.top == b.top && a.height == b.height;
+}
+
 bool sameProperties(const ApplicationState& a, const ApplicationState& b)
 {
-    return a.visible == b.visible && a.displayAlerts == b.displayAlerts && a.screenUpdating == b.screenUpdating &&
-           a.windowState == b.windowState && a.top == b.top && a.height == b.height &&
+    return samePlace(a, b) && a.displayAlerts == b.displayAlerts && a.screenUpdating == b.screenUpdating &&
            a.screenTop == b.screenTop && a.screenHeight == b.screenHeight;
 }
 
@@ -175,7 +180,10 @@ void SheetWindow::createWidgets()
     connect(undoAction, &QAction::triggered, m_undo, &QUndoStack::undo);
     connect(m_undo, &QUndoStack::canUndoChanged, undoAction, &QAction::setEnabled);
     auto* redoAction = new QAction(qtText("Pon\xF3w"), this);
-    redoAction->setShortcuts({QKeySequence::Redo, QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+    if (!redoKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Y)))
+        redoKeys << QKeySequence(Qt::CTRL | Qt::Key_Y);
+    redoAction->setShortcuts(redoKeys);
     redoAction->setEnabled(false);
     connect(redoAction, &QAction::triggered, m_undo, &QUndoStack::redo);
     connect(m_undo, &QUndoStack::canRedoChanged, redoAction, &QAction::setEnabled);
@@ -246,7 +254,7 @@ void SheetWindow::createWidgets()
 
 void SheetWindow::cellsChanged(const Sheet& sheet, const CellArea&)
 {
-    if (!m_own)
+    if (!m_own && m_undo->count() > 0)
         m_undo->clear();  // changed by automation: the window's edits no longer undo cleanly
     if (&sheet == m_model->sheet()) {
         m_cellsDirty = true;
@@ -283,7 +291,7 @@ void SheetWindow::applicationChanged()
     const ApplicationState& s = m_engine.state();
     if (sameProperties(s, m_properties)) {
         // Workbooks opened, closed or activated.
-        if (!m_own)
+        if (!m_own && m_undo->count() > 0)
             m_undo->clear();
         forgetGoneSheet();
         m_structureDirty = true;
@@ -291,8 +299,10 @@ void SheetWindow::applicationChanged()
         return;
     }
     const bool updatingAgain = s.screenUpdating && !m_properties.screenUpdating;
+    const bool moved = !samePlace(s, m_properties);
     m_properties = s;
-    applyProperties();
+    if (moved)
+        applyProperties();
     if (updatingAgain)
         schedule();
 }
@@ -328,15 +338,19 @@ void SheetWindow::schedule()
 {
     if (!m_engine.state().screenUpdating || !isVisible() || m_refreshTimer.isActive())
         return;
-    const qint64 wait = kRefreshMs - m_sinceRefresh.elapsed();
+    const qint64 costMs = (m_refreshNs + m_grid->paintNanoseconds() - m_paintNsBefore) / 1000000;
+    const qint64 wait = std::max<qint64>(kRefreshMs, kCostShare * costMs) - m_sinceRefresh.elapsed();
     m_refreshTimer.start(wait > 0 ? static_cast<int>(wait) : 0);
 }
 
 void SheetWindow::refresh()
 {
+    QElapsedTimer cost;
+    cost.start();
     m_refreshTimer.stop();
     ++m_refreshes;
     m_sinceRefresh.restart();
+    m_paintNsBefore = m_grid->paintNanoseconds();
     Raise applying(m_applying);
 
     Workbook* book = m_engine.activeWorkbook();
@@ -370,6 +384,7 @@ void SheetWindow::refresh()
     showCurrentCell();
     updateTitle();
     m_structureDirty = m_layoutDirty = m_cellsDirty = m_selectionDirty = false;
+    m_refreshNs = cost.nsecsElapsed();
 }
 
 void SheetWindow::rebuildTabs()
