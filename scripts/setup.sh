@@ -3,9 +3,12 @@
 # Run as root on Debian 12; does nothing when everything is already there.
 set -eu
 
+# fonts-crosextra-carlito: the spreadsheet window's cell font, whose digits
+# are as wide as column widths count them.
 BUILD="g++ cmake make pkg-config \
   qt6-base-dev libgl-dev libjpeg-dev libgtest-dev \
-  libxlsxwriter-dev liborcus-dev libixion-dev libboost-dev libcli11-dev"
+  libxlsxwriter-dev liborcus-dev libixion-dev libboost-dev libcli11-dev \
+  fonts-crosextra-carlito"
 TEST="libxml2-utils libreoffice-calc-nogui fonts-dejavu-core python3"
 
 missing=""
