@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -106,8 +107,8 @@ void appendUtf8(std::string& out, char32_t cp)
 }
 
 struct Tables {
-    // Windows-1250 bytes 80..FF by code point, sorted for lookup.
-    std::vector<std::pair<char32_t, unsigned char>> fromCodePoint;
+    // Windows-1250 byte by code point (-1 for none); its highest is U+2122.
+    std::vector<short> fromCodePoint = std::vector<short>(0x2200, -1);
     std::array<unsigned char, 256> cp852{};
     std::array<unsigned char, 256> mazovia{};
     // toUtf8ForXml: what each byte becomes, and whether that raises the flag.
@@ -125,10 +126,12 @@ struct Tables {
         std::array<char32_t, 256> winChar{};
         for (int b = 0; b < 256; ++b) {
             winChar[b] = b < 0x80 ? char32_t(b) : win.codePoint(static_cast<unsigned char>(b));
-            if (b >= 0x80 && winChar[b] != kNoChar)
-                fromCodePoint.emplace_back(winChar[b], static_cast<unsigned char>(b));
+            if (b >= 0x80 && winChar[b] != kNoChar) {
+                if (winChar[b] >= fromCodePoint.size())
+                    throw std::runtime_error("unexpected Windows-1250 table");
+                fromCodePoint[winChar[b]] = static_cast<short>(b);
+            }
         }
-        std::sort(fromCodePoint.begin(), fromCodePoint.end());
 
         auto toWin = [this](char32_t cp) {
             int b = lookup(cp);
@@ -151,7 +154,7 @@ struct Tables {
             } else if (b >= 0x80 && winChar[b] != kNoChar) {
                 appendUtf8(xml[b], winChar[b]);
             } else {
-                xml[b] = "_";
+                xml[b].assign(1, '_');
                 xmlFlags[b] = true;
             }
         }
@@ -172,11 +175,7 @@ struct Tables {
     {
         if (cp < 0x80)
             return static_cast<int>(cp);
-        auto it = std::lower_bound(fromCodePoint.begin(), fromCodePoint.end(),
-                                   std::pair<char32_t, unsigned char>(cp, 0));
-        if (it == fromCodePoint.end() || it->first != cp)
-            return -1;
-        return it->second;
+        return cp < fromCodePoint.size() ? fromCodePoint[cp] : -1;
     }
 };
 
@@ -186,10 +185,29 @@ const Tables& tables()
     return t;
 }
 
+}  // namespace
+
+std::size_t asciiPrefixLength(std::string_view text)
+{
+    const char* p = text.data();
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        if (word & 0x8080808080808080ull)
+            break;
+    }
+    while (i < n && static_cast<unsigned char>(p[i]) < 0x80)
+        ++i;
+    return i;
+}
+
+namespace {
+
 bool hasHighByte(std::string_view text)
 {
-    return std::any_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    return asciiPrefixLength(text) < text.size();
 }
 
 // Length of a well-formed UTF-8 sequence of 2..4 bytes at s[0] (lead byte
@@ -282,10 +300,49 @@ int windows1250Byte(char32_t codePoint)
     return tables().lookup(codePoint);
 }
 
-std::string fromUtf8Text(std::string_view text)
+namespace {
+
+// Well-formed UTF-8: a forward walk gives what the letter walk from the end
+// and the widening give, since no pair then spans two characters.
+bool appendWellFormedUtf8(std::string& out, std::string_view text)
 {
-    if (!hasHighByte(text))
-        return std::string(text);
+    const Tables& t = tables();
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    const std::size_t start = out.size();
+    out.resize(start + n);  // never more bytes out than in
+    char* o = out.data() + start;
+    for (std::size_t j = 0; j < n;) {
+        unsigned char b = s[j];
+        if (b < 0x80) {
+            std::size_t run = asciiPrefixLength(text.substr(j));
+            std::memcpy(o, s + j, run);
+            o += run;
+            j += run;
+            continue;
+        }
+        char32_t cp = 0;
+        if (b >= 0xC2 && b <= 0xDF && j + 1 < n && (s[j + 1] & 0xC0) == 0x80) {
+            cp = char32_t(b & 0x1F) << 6 | (s[j + 1] & 0x3F);
+            j += 2;
+        } else {
+            std::size_t len = sequenceLength(s + j, n - j, [](std::size_t) { return true; }, cp);
+            if (len == 0) {
+                out.resize(start);
+                return false;
+            }
+            j += len;
+        }
+        int w = t.lookup(cp);
+        *o++ = w < 0 ? kReplacement : static_cast<char>(w);
+    }
+    out.resize(static_cast<std::size_t>(o - out.data()));
+    return true;
+}
+
+// Any bytes, exactly: the letter walk from the end, then the widening.
+void appendAnyUtf8(std::string& out, std::string_view text)
+{
 
     // The eighteen letters: walking from the last position to the first, a
     // letter's UTF-8 pair at a position becomes its Windows-1250 byte (the
@@ -317,8 +374,6 @@ std::string fromUtf8Text(std::string_view text)
 
     // Every other well-formed sequence: its Windows-1250 byte, or 95.
     const size_t n = rev.size();
-    std::string out;
-    out.reserve(n);
     auto at = [&](size_t j) { return static_cast<unsigned char>(rev[n - 1 - j]); };
     auto isLetter = [&](size_t j) { return revLetter[n - 1 - j]; };
     unsigned char seq[4];
@@ -343,6 +398,28 @@ std::string fromUtf8Text(std::string_view text)
         out += w < 0 ? kReplacement : static_cast<char>(w);
         j += len;
     }
+}
+
+}  // namespace
+
+void appendFromUtf8Text(std::string& out, std::string_view text)
+{
+    if (!hasHighByte(text)) {
+        out += text;
+        return;
+    }
+    std::size_t start = out.size();
+    if (!appendWellFormedUtf8(out, text)) {
+        out.resize(start);
+        appendAnyUtf8(out, text);
+    }
+}
+
+std::string fromUtf8Text(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    appendFromUtf8Text(out, text);
     return out;
 }
 
@@ -387,7 +464,10 @@ std::string decodeReferences(std::string_view text)
 
 std::string fromUtf8(std::string_view text)
 {
-    return decodeReferences(fromUtf8Text(text));
+    std::string letters = fromUtf8Text(text);
+    if (letters.find('&') == std::string::npos)
+        return letters;
+    return decodeReferences(letters);
 }
 
 std::string fromCp852(std::string_view text)

@@ -38,6 +38,9 @@ std::string fromUtf8(std::string_view text);
 // UTF-8 to program text without touching references (CDATA, tags, attributes).
 std::string fromUtf8Text(std::string_view text);
 
+// Appending form of fromUtf8Text.
+void appendFromUtf8Text(std::string& out, std::string_view text);
+
 // Code page 852 and Mazovia to program text, byte by byte.
 std::string fromCp852(std::string_view text);
 std::string fromMazovia(std::string_view text);
@@ -53,6 +56,9 @@ std::string toUtf8ForXml(std::string_view text, std::uint8_t& modified);
 
 // Appending form of toUtf8ForXml for writers that build their output in place.
 void appendUtf8ForXml(std::string& out, std::string_view text, std::uint8_t& modified);
+
+// Number of leading bytes below 80 (hex); the size when the text is all ASCII.
+std::size_t asciiPrefixLength(std::string_view text);
 
 // Windows-1250 byte of a Unicode code point, or -1 when it has none.
 int windows1250Byte(char32_t codePoint);

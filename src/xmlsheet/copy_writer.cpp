@@ -75,9 +75,7 @@ void CopyWriter::indent(int level)
 // Tags, attribute texts, comments and the declaration go out as they came.
 void CopyWriter::appendText(std::string_view programText)
 {
-    bool ascii = std::all_of(programText.begin(), programText.end(),
-                             [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii)
+    if (encoding::asciiPrefixLength(programText) == programText.size())
         m_out += programText;
     else
         m_out += encoding::windows1250ToUtf8(programText);

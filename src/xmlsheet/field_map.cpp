@@ -20,9 +20,11 @@ void FieldMap::add(int column, std::string_view name)
         throw std::length_error("field-to-column map full");
     FieldEntry& e = m_entries[static_cast<size_t>(m_count)];
     ++m_count;
-    e = FieldEntry{};
     e.column = static_cast<std::uint8_t>(column);
-    e.tag = "<";
+    e.kind = 0;
+    e.filled = 0;
+    e.tag.clear();
+    e.tag += '<';
     e.tag += name;
     e.tag += '>';
     if (e.tag.size() > kTagLength)

@@ -4,6 +4,7 @@
 #include "shell/winfs.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace zbir::xmlsheet {
@@ -33,9 +34,41 @@ bool isOneOf(const std::string& tag, const std::string_view (&list)[N])
     return std::find(std::begin(list), std::end(list), tag) != std::end(list);
 }
 
-bool isAscii(std::string_view s)
+// memchr, with a plain look at the first bytes, where many searches end.
+const char* findByte(const char* p, char c, std::size_t n)
 {
-    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    std::size_t head = n < 4 ? n : 4;
+    for (std::size_t i = 0; i < head; ++i)
+        if (p[i] == c)
+            return p + i;
+    if (n == head)
+        return nullptr;
+    return static_cast<const char*>(std::memchr(p + head, c, n - head));
+}
+
+// A cheap hash of a tag: its length and the bytes that tell the layouts'
+// names apart (collisions only cost a probe).
+std::size_t tagHash(std::string_view tag)
+{
+    std::size_t n = tag.size();
+    if (n < 4)
+        return n;
+    auto at = [&](std::size_t i) { return static_cast<std::size_t>(static_cast<unsigned char>(tag[i])); };
+    return (n * 131 + at(1) * 31 + at(2)) * 31 * 31 + at(n - 3) * 31 + at(n - 2);
+}
+
+// The tag with "/" inserted after its "<".
+void makeClosing(std::string& out, std::string_view tag)
+{
+    if (tag.empty()) {
+        out.clear();
+        return;
+    }
+    out.resize(tag.size() + 1);
+    char* d = out.data();
+    d[0] = tag[0];
+    d[1] = '/';
+    std::memcpy(d + 2, tag.data() + 1, tag.size() - 1);
 }
 
 // Character classes of the line reader: line ends and TAB become blanks,
@@ -143,27 +176,45 @@ bool XmlScanner::readMore()
     std::size_t old = m_buf.size();
     m_buf.resize(old + n);
     char* out = m_buf.data() + old;
-    const char* in = m_raw.data();
-    bool afterCr = m_afterCr;
-    for (std::size_t i = 0; i < n; ++i) {
-        char c = in[i];
-        switch (kReaderClasses.of[static_cast<unsigned char>(c)]) {
+    const auto* in = reinterpret_cast<const unsigned char*>(m_raw.data());
+    std::size_t i = 0;
+    if (m_afterCr && in[0] == 10)
+        i = 1;  // the LF of a CR LF split between two reads
+    bool afterCr = false;
+    for (; i < n; ++i) {
+        // Eight bytes at a time while none is below 27 (TAB, LF, CR, 26).
+        while (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, in + i, 8);
+            if ((word - 0x1B1B1B1B1B1B1B1Bull) & ~word & 0x8080808080808080ull)
+                break;
+            std::memcpy(out, in + i, 8);
+            out += 8;
+            i += 8;
+        }
+        if (i >= n)
+            break;
+        unsigned char c = in[i];
+        if (c > 26) {
+            *out++ = static_cast<char>(c);
+            continue;
+        }
+        switch (kReaderClasses.of[c]) {
         case kPlain:
-            *out++ = c;
-            afterCr = false;
+            *out++ = static_cast<char>(c);
             break;
         case kTab:
+        case kLf:
             *out++ = ' ';
-            afterCr = false;
             break;
         case kCr:
             *out++ = ' ';
-            afterCr = true;
-            break;
-        case kLf:
-            if (!afterCr)
-                *out++ = ' ';
-            afterCr = false;
+            if (i + 1 < n) {
+                if (in[i + 1] == 10)
+                    ++i;
+            } else {
+                afterCr = true;
+            }
             break;
         default:  // character 26
             m_eof = true;
@@ -177,7 +228,7 @@ bool XmlScanner::readMore()
     return true;
 }
 
-bool XmlScanner::ensure(std::size_t n)
+bool XmlScanner::ensureMore(std::size_t n)
 {
     while (avail() < n) {
         if (avail() > m_itemCap) {
@@ -195,8 +246,8 @@ std::size_t XmlScanner::find(char c, std::size_t from)
 {
     for (;;) {
         if (from < avail()) {
-            if (const void* p = std::memchr(cur() + from, c, avail() - from))
-                return static_cast<std::size_t>(static_cast<const char*>(p) - cur());
+            if (const char* p = findByte(cur() + from, c, avail() - from))
+                return static_cast<std::size_t>(p - cur());
             from = avail();
         }
         if (!ensure(avail() + 1))
@@ -228,8 +279,8 @@ bool XmlScanner::startsWith(std::string_view s)
 bool XmlScanner::skipTo(char c)
 {
     for (;;) {
-        if (const void* p = std::memchr(cur(), c, avail())) {
-            m_pos += static_cast<std::size_t>(static_cast<const char*>(p) - cur());
+        if (const char* p = findByte(cur(), c, avail())) {
+            m_pos += static_cast<std::size_t>(p - cur());
             return true;
         }
         m_pos = m_buf.size();
@@ -248,34 +299,53 @@ void XmlScanner::skipBlanks()
     }
 }
 
-std::string XmlScanner::toProgramText(std::string_view raw) const
+void XmlScanner::toProgramText(std::string_view raw, std::string& out) const
 {
-    if (isAscii(raw))
-        return std::string(raw);
+    out.clear();
     switch (m_letter) {
     case 'L':
-        return encoding::fromCp852(raw);
+        out += encoding::fromCp852(raw);
+        break;
     case 'M':
-        return encoding::fromMazovia(raw);
+        out += encoding::fromMazovia(raw);
+        break;
     case 'W':
-        return std::string(raw);
+        out += raw;
+        break;
     default:
-        return encoding::fromUtf8Text(raw);
+        encoding::appendFromUtf8Text(out, raw);
+        break;
     }
 }
 
-std::string XmlScanner::valueToProgramText(std::string_view raw) const
+void XmlScanner::appendValue(std::string_view raw, std::string& out) const
 {
-    if (m_letter == 'U')
-        return encoding::fromUtf8(raw);
+    if (raw.find('&') == std::string_view::npos) {
+        if (m_letter == 'U') {
+            encoding::appendFromUtf8Text(out, raw);
+        } else {
+            std::string text;
+            toProgramText(raw, text);
+            out += text;
+        }
+        return;
+    }
     // References are resolved in every code page, so that "&amp;" reads "&".
-    return encoding::decodeReferences(toProgramText(raw));
+    std::string text;
+    toProgramText(raw, text);
+    out += encoding::decodeReferences(text);
 }
 
 int XmlScanner::columnFor(const std::string& tag) const
 {
-    auto it = m_columns.find(tag);
-    return it == m_columns.end() ? FieldMap::kUnmappedColumn : it->second;
+    const std::size_t mask = m_columns.size() - 1;
+    for (std::size_t i = tagHash(tag) & mask;; i = (i + 1) & mask) {
+        const ColumnSlot& slot = m_columns[i];
+        if (!slot.used)
+            return FieldMap::kUnmappedColumn;
+        if (slot.tag == tag)
+            return slot.column;
+    }
 }
 
 void XmlScanner::scan(ScanConsumer& consumer)
@@ -283,9 +353,20 @@ void XmlScanner::scan(ScanConsumer& consumer)
     if (!m_file)
         return;
     // Last entry of a tag wins, as in the map's own search.
-    m_columns.clear();
-    for (int i = 1; i <= m_map.count(); ++i)
-        m_columns[m_map.entry(i).tag] = m_map.entry(i).column;
+    m_columns.assign(2 * 256, ColumnSlot{});  // at least twice the map's 200 places
+    const std::size_t mask = m_columns.size() - 1;
+    for (int e = 1; e <= m_map.count(); ++e) {
+        const FieldEntry& entry = m_map.entry(e);
+        for (std::size_t i = tagHash(entry.tag) & mask;; i = (i + 1) & mask) {
+            ColumnSlot& slot = m_columns[i];
+            if (!slot.used || slot.tag == entry.tag) {
+                slot.tag = entry.tag;
+                slot.column = entry.column;
+                slot.used = true;
+                break;
+            }
+        }
+    }
 
     while (step(consumer)) {
         if (m_keepGoing && !m_keepGoing())
@@ -303,7 +384,7 @@ void XmlScanner::takeDeclaration(ScanConsumer& consumer)
     if (m_fault)
         return;
     Declaration item;
-    item.text = toProgramText(std::string_view(cur(), length));
+    toProgramText(std::string_view(cur(), length), item.text);
     consume(length);
 
     std::string upper = shell::winfs::upper(item.text);
@@ -326,7 +407,7 @@ void XmlScanner::takeDeclaration(ScanConsumer& consumer)
 void XmlScanner::takeComment(ScanConsumer& consumer, std::size_t length)
 {
     Comment item;
-    item.text = toProgramText(std::string_view(cur(), length));
+    toProgramText(std::string_view(cur(), length), item.text);
     consume(length);
     skipBlanks();
     consumer.comment(item);
@@ -369,7 +450,7 @@ bool XmlScanner::takeValue(std::string& value)
         if (lt == std::string::npos)
             return true;  // no "<" up to the end: nothing is taken
         if (lt > 0) {
-            value += valueToProgramText(std::string_view(cur(), lt));
+            appendValue(std::string_view(cur(), lt), value);
             consume(lt);
         }
         if (!startsWith(kCdataStart))
@@ -379,7 +460,9 @@ bool XmlScanner::takeValue(std::string& value)
             return false;
         if (end == std::string::npos)
             return true;
-        value += toProgramText(std::string_view(cur() + kCdataStart.size(), end - kCdataStart.size()));
+        std::string literal;
+        toProgramText(std::string_view(cur() + kCdataStart.size(), end - kCdataStart.size()), literal);
+        value += literal;
         consume(end + 3);
     }
 }
@@ -470,29 +553,27 @@ bool XmlScanner::step(ScanConsumer& consumer)
     if (m_fault)
         return false;
 
-    std::string tag = toProgramText(m_rawTag);
+    std::string& tag = m_tag;
+    toProgramText(m_rawTag, tag);
 
     // A closing tag of the innermost open container.
     if (m_depth >= 1 && tag == m_stack[static_cast<std::size_t>(m_depth)]) {
         m_closing.level = m_depth;
-        m_closing.tag = std::move(tag);
+        m_closing.tag = tag;
         m_closing.recordListRunning = !m_recordTag.empty();
         consumer.closing(m_closing);
         --m_depth;
         return true;
     }
 
-    m_rawClosing = m_rawTag;
-    m_rawClosing.insert(1, "/");
-
     ensure(2);
     bool opens = !selfClosing && avail() >= 1 && cur()[0] == '<' && (avail() < 2 || cur()[1] != '/') &&
-                 !startsWith(kCdataStart);
+                 (avail() < 2 || cur()[1] != '!' || !startsWith(kCdataStart));
     if (opens) {
         if (m_depth < kMaxDepth)
             ++m_depth;
         m_opening.level = m_depth;
-        m_opening.attributes = toProgramText(m_rawAttributes);
+        toProgramText(m_rawAttributes, m_opening.attributes);
         if (tag == m_recordTag) {
             m_opening.cls = OpeningClass::RecordRepeat;
         } else {
@@ -512,12 +593,11 @@ bool XmlScanner::step(ScanConsumer& consumer)
                 m_opening.cls = OpeningClass::Other;
             }
             std::string& top = m_stack[static_cast<std::size_t>(m_depth)];
-            top = tag;
-            top.insert(1, "/");
+            makeClosing(top, tag);
             if (top.size() > kStackTagLength)
                 top.resize(kStackTagLength);
         }
-        m_opening.tag = std::move(tag);
+        m_opening.tag = tag;
         consumer.opening(m_opening);
         return true;
     }
@@ -526,6 +606,7 @@ bool XmlScanner::step(ScanConsumer& consumer)
     Element& e = m_element;
     e.value.clear();
     if (!selfClosing) {
+        makeClosing(m_rawClosing, m_rawTag);
         if (!takeValue(e.value))
             return false;
         if (!startsWith(m_rawClosing))
@@ -534,16 +615,19 @@ bool XmlScanner::step(ScanConsumer& consumer)
     }
     e.level = m_depth + 1;
     e.column = columnFor(tag);
-    e.attributes = toProgramText(m_rawAttributes);
-    e.closingTag = tag;
-    e.closingTag.insert(1, "/");
-    e.tag = std::move(tag);
+    toProgramText(m_rawAttributes, e.attributes);
+    if (m_rawTag == tag && !selfClosing)
+        e.closingTag = m_rawClosing;
+    else
+        makeClosing(e.closingTag, tag);
+    e.tag = tag;
     if ((e.tag == "<PodatekNaliczony>" || e.tag == "<PodatekNalezny>") && (e.value.empty() || e.value == "-")) {
-        e.value = "0";
+        e.value.clear();  // (clear and append: GCC 12 warns falsely on assigning a literal here)
+        e.value += '0';
         m_modified = true;
     }
     if (e.value.empty()) {
-        e.value = "BRAK";
+        e.value += "BRAK";
         m_modified = true;
     }
     consumer.element(e);

@@ -13,7 +13,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace zbir::xmlsheet {
@@ -50,7 +49,8 @@ private:
     const char* cur() const { return m_buf.data() + m_pos; }
     bool startsWith(std::string_view s);
     bool readMore();
-    bool ensure(std::size_t n);
+    bool ensure(std::size_t n) { return avail() >= n || ensureMore(n); }
+    bool ensureMore(std::size_t n);
     std::size_t find(char c, std::size_t from);
     std::size_t find(std::string_view s, std::size_t from);
     bool skipTo(char c);
@@ -65,14 +65,22 @@ private:
     bool takeValue(std::string& value);
     void stripClosingPrefixAhead();
 
-    std::string toProgramText(std::string_view raw) const;
-    std::string valueToProgramText(std::string_view raw) const;
+    // Raw text of the file in program text: assigned to `out`; appended with
+    // character references resolved.
+    void toProgramText(std::string_view raw, std::string& out) const;
+    void appendValue(std::string_view raw, std::string& out) const;
     int columnFor(const std::string& tag) const;
 
     const FieldMap& m_map;
     int m_jpkType;
     std::function<bool()> m_keepGoing;
-    std::unordered_map<std::string, int> m_columns;
+    // The map's tag search as an open-addressing table (last entry of a tag wins).
+    struct ColumnSlot {
+        std::string tag;
+        int column = 0;
+        bool used = false;
+    };
+    std::vector<ColumnSlot> m_columns;
 
     std::FILE* m_file = nullptr;
     std::string m_fileName;  // program text, for messages
@@ -92,6 +100,7 @@ private:
     bool m_modified = false;
     std::string m_error;
 
+    std::string m_tag;
     std::string m_rawTag;
     std::string m_rawAttributes;
     std::string m_rawClosing;

@@ -351,3 +351,31 @@ TEST(XmlScanner, MemoryDoesNotGrowWithTheFile)
     EXPECT_EQ(recorder.items.size(), 2u + 40000u * 4u);
     EXPECT_LT(scanner.windowHighWater(), 256u * 1024u);
 }
+
+TEST(XmlScanner, ColumnsAgreeWithTheMapsOwnSearch)
+{
+    xmlsheet::FieldMap map;
+    workbook::declareLayout(4, map);
+    map.add(3, "Dup");
+    map.add(9, "Dup");
+    map.add(0, "Zero");
+    map.add(12, std::string(40, 'L'));  // cut: matches nothing
+    std::string text = std::string(kRoot);
+    std::vector<std::string> names = {"Dup", "Zero", std::string(40, 'L'), "Unknown", "K_40"};
+    for (int i = 1; i <= map.count(); ++i) {
+        const std::string& tag = map.entry(i).tag;
+        if (tag.size() > 2 && tag.back() == '>')
+            names.push_back(tag.substr(1, tag.size() - 2));
+    }
+    for (const auto& n : names)
+        text += "<" + n + ">v</" + n + ">";
+    text += "</JPK>";
+    auto r = scanText(text, 4, map);
+    ASSERT_EQ(r.items.size(), names.size() + 2);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        int expected = map.findColumnForTag("<" + names[i] + ">");
+        EXPECT_EQ(r.items[i + 1], "elem 2 <" + names[i] + "> [] v </" + names[i] + "> " + std::to_string(expected));
+    }
+    EXPECT_EQ(map.findColumnForTag("<Dup>"), 9);
+    EXPECT_EQ(map.findColumnForTag("<Zero>"), 0);
+}
