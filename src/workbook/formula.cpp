@@ -611,8 +611,11 @@ private:
         out.push_back(letter);
         if (c.absolute)
             out += std::to_string(c.value);
-        else if (c.value != 0)
-            out += "[" + std::to_string(c.value) + "]";
+        else if (c.value != 0) {
+            out.push_back('[');
+            out += std::to_string(c.value);
+            out.push_back(']');
+        }
     }
 
     void reference(const Reference& ref, std::string& out) const

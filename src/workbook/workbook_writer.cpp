@@ -24,6 +24,7 @@ std::string displayPath(const std::filesystem::path& path)
 
 namespace {
 
+// Why a save failed, as program text.
 class SaveError {
 public:
     std::string reason;
@@ -32,7 +33,7 @@ public:
 void check(lxw_error e)
 {
     if (e != LXW_NO_ERROR)
-        throw SaveError{lxw_strerror(e)};
+        throw SaveError{text::fromUtf8(lxw_strerror(e))};
 }
 
 // One libxlsxwriter workbook being written.
@@ -44,7 +45,7 @@ public:
         options.tmpdir = m_folder.data();
         m_book = workbook_new_opt(path.c_str(), &options);
         if (!m_book)
-            throw SaveError{"libxlsxwriter cannot start a workbook"};
+            throw SaveError{"libxlsxwriter nie utworzy\xB3 skoroszytu"};
     }
     ~XlsxWriter()
     {
@@ -91,7 +92,7 @@ private:
         const Style& s = styles.style(styleId);
         lxw_format* f = workbook_add_format(m_book);
         if (!f)
-            throw SaveError{"libxlsxwriter cannot add a format"};
+            throw SaveError{"libxlsxwriter nie doda\xB3 formatu"};
         const std::string& code = styles.format(s.numberFormat).code();
         int builtin = portableBuiltinFormatId(code);
         if (builtin > 0)
@@ -194,7 +195,7 @@ private:
     {
         lxw_worksheet* ws = workbook_add_worksheet(m_book, utf8(sheet.name()));
         if (!ws)
-            throw SaveError{"libxlsxwriter refuses the sheet name"};
+            throw SaveError{"libxlsxwriter nie przyj\xB9\xB3 nazwy arkusza"};
         writeColumns(ws, sheet);
         for (int row = 1; row <= sheet.usedRows(); ++row) {
             bool height = sheet.rowHeightSet(row);
@@ -245,22 +246,22 @@ void verify(const std::filesystem::path& path, int sheets)
             if (name.empty() || name.back() == '/')
                 continue;
             if (!zip.read_file_entry(name, part))
-                throw SaveError{"the written file lacks " + name};
+                throw SaveError{"w zapisanym pliku brak " + name};
             if ((name.ends_with(".xml") || name.ends_with(".rels")) && !endsWithRootEnd(part))
-                throw SaveError{"the written file has a cut " + name};
+                throw SaveError{"zapisany plik jest niepe\xB3ny (" + name + ")"};
             sheetParts += name.starts_with("xl/worksheets/sheet") ? 1 : 0;
             workbookPart = workbookPart || name == "xl/workbook.xml";
         }
         if (!workbookPart || sheetParts != sheets)
-            throw SaveError{"the written file lacks parts"};
+            throw SaveError{"w zapisanym pliku brak cz\xEA\x9C" "ci skoroszytu"};
     } catch (const orcus::zip_error& e) {
-        throw SaveError{std::string("the written file is damaged: ") + e.what()};
+        throw SaveError{std::string("zapisany plik jest uszkodzony: ") + e.what()};
     } catch (const std::bad_alloc&) {
         throw;
     } catch (const SaveError&) {
         throw;
     } catch (const std::exception& e) {
-        throw SaveError{std::string("the written file is damaged: ") + e.what()};
+        throw SaveError{std::string("zapisany plik jest uszkodzony: ") + e.what()};
     }
 }
 
@@ -295,11 +296,11 @@ void saveWorkbookFile(Workbook& wb, const std::filesystem::path& path)
         syncFile(temporary, O_RDONLY);
         std::filesystem::rename(temporary, target, ec);
         if (ec)
-            throw SaveError{ec.message()};
+            throw SaveError{text::fromUtf8(ec.message())};
         syncFile(target.parent_path(), O_RDONLY | O_DIRECTORY);
     } catch (const SaveError& e) {
         std::filesystem::remove(temporary, ec);
-        throw AutomationError("Nie mo\xBFna zapisa\xE6 pliku " + displayPath(path) + ": " + text::fromUtf8(e.reason));
+        throw AutomationError("Nie mo\xBFna zapisa\xE6 pliku " + displayPath(path) + ": " + e.reason);
     } catch (...) {
         std::filesystem::remove(temporary, ec);
         throw;

@@ -212,7 +212,7 @@ TEST_F(LibreOfficeInterop, AmountColumnTestSurvivesALibreOfficeResave)
 
     auto out = m_dir / "resaved";
     fs::create_directory(out);
-    m_office->convert({path}, "xlsx:Calc MS Excel 2007 XML", out);
+    m_office->convert({path}, "xlsx", out);
     auto reread = std::make_shared<EmbeddedApplication>();
     reread->workbooksOpen((out / "G.xlsx").string());
     EXPECT_EQ(amountColumns(*reread, 1), suma);

@@ -164,7 +164,7 @@ TEST(WorkbookFile, FilesFromOtherSpreadsheetsOpen)
     // Shared formulas, rich text, built-in formats, hidden columns, a
     // formula from another workbook and a function the engine lacks.
     auto app = newApplication();
-    app->workbooksOpen((test::sourceDir() / "tests/workbook/data/excel_like.xlsx").string());
+    app->workbooksOpen((test::sourceDir() / "tests/workbook/data/made_elsewhere.xlsx").string());
     Workbook& wb = *app->engine().activeWorkbook();
     EXPECT_EQ(app->activeSheetIndex(), 2);
     app->sheetsSelect(1);
