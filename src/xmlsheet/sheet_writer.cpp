@@ -177,6 +177,9 @@ void SheetWriter::writeCell(int column, const std::string& value, bool formula)
         m_xl.setCellFormulaR1C1(r, column, value);
         m_xl.setCellFormulaR1C1(1, column, value);
     } else {
+        // The spreadsheet takes "=..." as a formula unless the cell is text.
+        if (value.starts_with('='))
+            m_xl.setCellNumberFormat(r, column, "@");
         m_xl.setCellValue(r, column, value);
     }
     // A level-2 opening tag shows the sheet growing.
@@ -300,7 +303,7 @@ void transportFile(TransportContext& ctx, int index)
     placeCopy(temp, app.resolve(copyName(writer.fileName(), scanner.modified())));
 
     if (!scanner.error().empty()) {
-        const std::string fault = writer.fileName() + ": " + scanner.error();
+        const std::string& fault = scanner.error();  // names the file
         ctx.faults.push_back(fault);
         app.logEvent(9, fault);
         app.showError(fault);
