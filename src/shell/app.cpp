@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace zbir::shell {
 
@@ -179,6 +180,18 @@ bool App::listGroup()
 template <class F>
 void App::runOperation(const char* name, F&& body)
 {
+    ++m_running;
+    runGuarded(name, std::forward<F>(body));
+    --m_running;
+    if (m_running == 0 && m_exitPending) {
+        m_exitPending = false;
+        ExiZBIR();
+    }
+}
+
+template <class F>
+void App::runGuarded(const char* name, F&& body)
+{
     const std::uint8_t before = state;
     m_lastOk = false;
     std::string what;
@@ -229,6 +242,12 @@ void App::ExiZBIR()
     if (state >= 1 && state <= 51) {
         state = 2;
         logOrReport(1);
+        return;
+    }
+    if (m_running > 0) {
+        // A handler that does not use the state byte still works with the
+        // automation object: the program ends as soon as it returns.
+        m_exitPending = true;
         return;
     }
     if (xl) {

@@ -48,6 +48,8 @@ public:
     bool jpkButtonEnabled() const { return m_jpkEnabled; }               // XLSJPK
     const std::string& outputNameText() const { return m_outputName; }  // Wyj
     bool closed() const { return m_closed; }
+    // Whether an operation handler is running (with or without the state byte).
+    bool busy() const { return m_running > 0; }
 
     // -- status line (program text; cut to 50 characters)
     void showStatus(const std::string& text, int colour);
@@ -79,6 +81,8 @@ public:
 private:
     template <class F>
     void runOperation(const char* name, F&& body);
+    template <class F>
+    void runGuarded(const char* name, F&& body);
     void selfNaming();
     bool listGroup();  // G15Chan; false when its log entry failed
     // Writes a log entry; a log that cannot be written is shown in red
@@ -101,6 +105,8 @@ private:
     int m_statusColour = DarkRed;
     bool m_closed = false;
     bool m_lastOk = true;
+    int m_running = 0;           // operation handlers on the call stack
+    bool m_exitPending = false;  // exit pressed while one of them ran
 };
 
 }  // namespace zbir::shell

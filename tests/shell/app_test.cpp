@@ -257,6 +257,30 @@ TEST(Exit, WhenIdleReleasesTheSpreadsheetAndCloses)
     EXPECT_EQ(log.substr(log.size() - 5), "  -\r\n");
 }
 
+TEST(Exit, WhileAHandlerWithoutTheStateByteRunsEndsWhenItReturns)
+{
+    Tree t{"JPK_VAT_2017_05_A.XML"};
+    RecordingPort port;
+    App app(t.work, port, noSpreadsheet());
+    app.FoCreat();
+    auto sheet = std::make_shared<zbir::test::StubApplication>();
+    app.xl = sheet;
+    bool closedMeanwhile = true;
+    sheet->duringSetVisible = [&] {
+        EXPECT_TRUE(app.busy());
+        app.ExiZBIR();  // state 0: not a stop request
+        closedMeanwhile = app.closed() || app.xl == nullptr;
+    };
+
+    app.SpeedButton1Click();
+    EXPECT_FALSE(closedMeanwhile);
+    EXPECT_TRUE(sheet->visible());
+    EXPECT_TRUE(app.closed());
+    EXPECT_EQ(app.xl, nullptr);
+    EXPECT_EQ(port.closed, 1);
+    EXPECT_FALSE(app.busy());
+}
+
 TEST(Operation, AnEscapedErrorIsShownAndReturnsToIdle)
 {
     Tree t{"JPK_VAT_2017_05_A.XML"};

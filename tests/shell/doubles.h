@@ -51,6 +51,8 @@ public:
     bool visible() const override { return m_visible; }
     void setVisible(bool on) override
     {
+        if (duringSetVisible)
+            duringSetVisible();
         if (failVisible)
             throw workbook::AutomationError("Excel zaj\xEAty");
         m_visible = on;
@@ -105,6 +107,7 @@ public:
     void setRowHeight(int, double) override {}
 
     bool failVisible = false;
+    std::function<void()> duringSetVisible;  // runs inside the call, as a slow application would let events run
 
 private:
     bool m_visible = false;

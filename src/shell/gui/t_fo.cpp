@@ -335,11 +335,12 @@ void TFo::keyPressEvent(QKeyEvent* event)
 }
 
 // Closing by the window frame ends the program without the exit button's log
-// entry. While an operation runs it asks the operation to stop instead, so
-// that nothing goes on behind a vanished window.
+// entry. While an operation runs it acts as the exit button (a stop request,
+// or the end once the handler returns), so that nothing goes on behind a
+// vanished window.
 void TFo::closeEvent(QCloseEvent* event)
 {
-    if (!m_app.closed() && m_app.state >= 1 && m_app.state <= 51) {
+    if (!m_app.closed() && ((m_app.state >= 1 && m_app.state <= 51) || m_app.busy())) {
         guarded([this] { m_app.ExiZBIR(); });
         event->ignore();
         return;

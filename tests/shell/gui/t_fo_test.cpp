@@ -332,3 +332,20 @@ TEST(Window, EscapeWhenIdleEndsTheProgram)
     const std::string log = readFile(t.work / "ZBIR.LOG");
     EXPECT_EQ(log.substr(log.size() - 5), "  -\r\n");
 }
+
+TEST(Window, ClosingWhileAHandlerRunsEndsTheProgramAfterIt)
+{
+    Tree t{"JPK_VAT_2017_05_A.XML"};
+    auto fo = start(t);
+    fo->show();
+    auto sheet = std::make_shared<zbir::test::StubApplication>();
+    fo->app().xl = sheet;
+    bool refused = false;
+    sheet->duringSetVisible = [&] { refused = !fo->close() && fo->isVisible(); };
+
+    QTest::mouseClick(child<QToolButton>(*fo, "SpeedButton1"), Qt::LeftButton);
+    EXPECT_TRUE(refused);
+    EXPECT_TRUE(sheet->visible());
+    EXPECT_FALSE(fo->isVisible());
+    EXPECT_TRUE(fo->app().closed());
+}
