@@ -478,6 +478,18 @@ void placeWindow(shell::App& app, Application& xl)
     xl.setHeight(newHeight);
 }
 
+// An element whose value may be empty. A lone opening tag would leave the
+// file malformed: an empty optional element is left out, an empty required
+// one is written empty.
+void appendValueLine(std::string& out, int level, std::string_view name, std::string_view value,
+                     bool optional = false)
+{
+    if (!value.empty())
+        appendElementLine(out, level, name, {}, value);
+    else if (!optional)
+        appendElementLine(out, level, std::string(name) + "/", {}, {});
+}
+
 void writeHeader(std::string& out, char type, const std::tm& now, const std::string& dataOd,
                  const std::string& dataDo)
 {
@@ -494,10 +506,10 @@ void writeHeader(std::string& out, char type, const std::tm& now, const std::str
         appendElementLine(out, 2, "WariantFormularza", {}, "2");
         appendElementLine(out, 2, "CelZlozenia", {}, submissionPurpose(dataDo, made));
         appendElementLine(out, 2, "DataWytworzeniaJPK", {}, made);
-        appendElementLine(out, 2, "DataOd", {}, dataOd);
-        appendElementLine(out, 2, "DataDo", {}, dataDo);
+        appendValueLine(out, 2, "DataOd", dataOd);
+        appendValueLine(out, 2, "DataDo", dataDo);
         appendElementLine(out, 2, "DomyslnyKodWaluty", {}, "PLN");
-        appendElementLine(out, 2, "KodUrzedu", {}, subjectRecord()[SubjectField::KodUrzedu]);
+        appendValueLine(out, 2, "KodUrzedu", subjectRecord()[SubjectField::KodUrzedu]);
     } else {
         out += "\r\n";
     }
@@ -506,16 +518,18 @@ void writeHeader(std::string& out, char type, const std::tm& now, const std::str
     const SubjectRecord& s = subjectRecord();
     appendElementLine(out, 1, "Podmiot1", {}, {});
     appendElementLine(out, 2, "IdentyfikatorPodmiotu", {}, {});
-    appendElementLine(out, 3, "etd:NIP", {}, s[SubjectField::NIP]);
-    appendElementLine(out, 3, "etd:PelnaNazwa", {}, s[SubjectField::PelnaNazwa]);
-    appendElementLine(out, 3, "etd:REGON", {}, s[SubjectField::REGON]);
+    appendValueLine(out, 3, "etd:NIP", s[SubjectField::NIP]);
+    appendValueLine(out, 3, "etd:PelnaNazwa", s[SubjectField::PelnaNazwa]);
+    appendValueLine(out, 3, "etd:REGON", s[SubjectField::REGON], true);
     appendElementLine(out, 2, "/IdentyfikatorPodmiotu", {}, {});
     appendElementLine(out, 2, "AdresPodmiotu", {}, {});
     for (SubjectField f : {SubjectField::KodKraju, SubjectField::Wojewodztwo, SubjectField::Powiat,
                            SubjectField::Gmina, SubjectField::Ulica, SubjectField::NrDomu,
                            SubjectField::NrLokalu, SubjectField::Miejscowosc,
-                           SubjectField::KodPocztowy, SubjectField::Poczta})
-        appendElementLine(out, 3, SubjectRecord::key(f), {}, s[f]);
+                           SubjectField::KodPocztowy, SubjectField::Poczta}) {
+        const bool required = f == SubjectField::KodKraju || f == SubjectField::Miejscowosc;
+        appendValueLine(out, 3, SubjectRecord::key(f), s[f], !required);
+    }
     appendElementLine(out, 2, "/AdresPodmiotu", {}, {});
     appendElementLine(out, 1, "/Podmiot1", {}, {});
 }

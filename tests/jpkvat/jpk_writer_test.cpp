@@ -221,6 +221,28 @@ TEST_F(JpkWriterTest, WritesHeaderSubjectSectionsAndControls)
     EXPECT_EQ(xl().activeSheetIndex(), 1);
 }
 
+TEST_F(JpkWriterTest, EmptySubjectValuesLeaveOptionalElementsOutAndKeepTheFileWellFormed)
+{
+    test::writeFile(m_work / "Podmiot1.JPK", kCompleteSubject + "NrLokalu: \r\nREGON: \r\nPowiat: \r\n");
+    newWorkbook({19, 20});
+    fileSheet("A").list("<SprzedazWiersz>", test::salesHeadings({19, 20}), {sale("1", "F", {{19, "1"}})}).end();
+    ASSERT_TRUE(make());
+    std::string text = outputText();
+    EXPECT_EQ(text.find("NrLokalu"), std::string::npos);
+    EXPECT_EQ(text.find("REGON"), std::string::npos);
+    EXPECT_NE(text.find("      <Wojewodztwo>MAZOWIECKIE</Wojewodztwo>\r\n      <Gmina>"), std::string::npos);
+    if (const auto shared = test::sharedDir(); !shared.empty()) {
+        EXPECT_TRUE(test::validJpkVat2(shared, output()));
+    }
+
+    // A required element stays, empty.
+    test::writeFile(m_work / "Podmiot1.JPK", kCompleteSubject + "NIP: \r\n");
+    ASSERT_TRUE(make());
+    text = outputText();
+    EXPECT_NE(text.find("    <IdentyfikatorPodmiotu>\r\n      <etd:NIP/>\r\n"), std::string::npos);
+    EXPECT_TRUE(test::wellFormed(output()));
+}
+
 TEST_F(JpkWriterTest, WorkbookNameDifferingOnlyInCaseIsAccepted)
 {
     newWorkbook({19, 20}, "jpk_vat_2017_05.xls");
