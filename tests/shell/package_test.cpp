@@ -59,8 +59,9 @@ TEST(DebianPackage, InstallsInAScratchRootAndRuns)
     const std::string depends = field(deb, "Depends");
     for (const char* package : {"libc6", "libstdc++6", "libxlsxwriter", "liborcus-0.17", "libjpeg62-turbo"})
         EXPECT_NE(depends.find(package), std::string::npos) << package << " in " << depends;
-    if (depends.find("libqt6widgets6") != std::string::npos)
+    if (depends.find("libqt6widgets6") != std::string::npos) {
         EXPECT_NE(depends.find("qt6-qpa-plugins"), std::string::npos) << depends;
+    }
 
     const fs::path root = tmp / "root";
     ASSERT_EQ(runCommand("dpkg -x " + quoted(deb) + " " + quoted(root), &out), 0) << out;
