@@ -12,7 +12,7 @@ cmake -S . -B "$BUILD_DIR" >/dev/null
 cmake --build "$BUILD_DIR" --target zbir_screenshot -j "$(nproc)"
 mkdir -p docs
 tool=$PWD/$BUILD_DIR/zbir_screenshot
-root=${TMPDIR:-/tmp}/zbir-screens-$$
+root=${TMPDIR:-/tmp}/zbir-screens
 trap 'rm -rf "$root"' EXIT INT TERM
 
 shot() {
