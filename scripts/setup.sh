@@ -9,7 +9,8 @@ BUILD="g++ cmake make pkg-config \
   qt6-base-dev libgl-dev libjpeg-dev libgtest-dev \
   libxlsxwriter-dev liborcus-dev libixion-dev libboost-dev libcli11-dev \
   fonts-crosextra-carlito"
-TEST="libxml2-utils libreoffice-calc-nogui fonts-dejavu-core python3"
+TEST="libxml2-utils libreoffice-calc-nogui fonts-dejavu-core python3 \
+  dpkg-dev desktop-file-utils groff-base time"
 
 missing=""
 want="$BUILD"

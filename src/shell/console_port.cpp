@@ -127,9 +127,9 @@ void ConsolePort::drawBar(double t)
 {
     m_drawnFile = m_meter.last().file;
     m_lastDraw = t;
-    const std::string line = "zbir: " + progressBar(m_meter.fraction(), kBarWidth) + " " + m_meter.text(t, "  ");
+    const std::string line = std::string("zbir: ") + progressBar(m_meter.fraction(), kBarWidth) + " " + m_meter.text(t, "  ");
     // One column short of the width, so that the cursor never wraps.
-    m_bar = "\r" + fitColumns(terminalText(line), m_options.columns - 1) + "\x1b[K";
+    m_bar = std::string("\r") + fitColumns(terminalText(line), m_options.columns - 1) + "\x1b[K";
     m_err << m_bar;
     m_err.flush();
 }

@@ -138,7 +138,7 @@ int main(int argc, char** argv)
     // Ctrl+C is the exit button; the notice shows at once, even while a long
     // step runs that looks at the request only when it ends.
     TerminalInterrupt::install(
-        (isatty(STDERR_FILENO) ? "\n" : "") +
+        std::string(isatty(STDERR_FILENO) ? "\n" : "") +
         ConsolePort::terminalText("zbir: Ctrl+C: zatrzymuj\xEA operacj\xEA (jeszcze raz Ctrl+C: "
                                   "koniec od razu)\n"));
     port.watchStop(&TerminalInterrupt::pressed, [&app] { app.ExiZBIR(); });

@@ -56,22 +56,25 @@ std::string ProgressMeter::text(double now, const char* separator) const
 {
     std::string t;
     if (m_last.files > 0)
-        t = "plik " + std::to_string(std::min(m_last.file + 1, m_last.files)) + "/" +
+        t = std::string("plik ") + std::to_string(std::min(m_last.file + 1, m_last.files)) + "/" +
             std::to_string(m_last.files) + separator;
     t += groupedNumber(records()) + " " + recordsWord(records());
     if (const double r = rate(now); r > 0) {
-        t += separator + groupedNumber(std::llround(r)) + " rek./s";
-        t += separator + clockText(elapsed(now));
+        t += separator;
+        t += groupedNumber(std::llround(r)) + " rek./s";
+        t += separator;
+        t += clockText(elapsed(now));
     }
     return t;
 }
 
 std::string ProgressMeter::summary(double now) const
 {
-    std::string t = "razem " + groupedNumber(records()) + " " + recordsWord(records()) + " w " +
-                    secondsText(elapsed(now));
-    if (const double r = rate(now); r > 0)
-        t += " (" + groupedNumber(std::llround(r)) + " rek./s)";
+    const double t0 = elapsed(now);
+    std::string t = std::string("razem ") + groupedNumber(records()) + " " + recordsWord(records()) + " w " + secondsText(t0);
+    // At the end even a short time gives a true rate.
+    if (t0 > 0)
+        t += std::string(" (") + groupedNumber(std::llround(static_cast<double>(records()) / t0)) + " rek./s)";
     return t;
 }
 
@@ -79,8 +82,11 @@ std::string progressBar(double fraction, int width)
 {
     width = std::max(width, 1);
     const int done = static_cast<int>(std::clamp(fraction, 0.0, 1.0) * width + 1e-9);
-    return "[" + std::string(static_cast<std::size_t>(done), '#') +
-           std::string(static_cast<std::size_t>(width - done), '-') + "]";
+    std::string bar(static_cast<std::size_t>(width) + 2, '-');
+    bar.front() = '[';
+    bar.back() = ']';
+    std::fill_n(bar.begin() + 1, done, '#');
+    return bar;
 }
 
 std::string groupedNumber(long long value)
@@ -92,7 +98,7 @@ std::string groupedNumber(long long value)
             out += ' ';
         out += digits[i];
     }
-    return value < 0 ? "-" + out : out;
+    return value < 0 ? std::string("-") + out : out;
 }
 
 const char* polishPlural(long long n, const char* one, const char* few, const char* many)

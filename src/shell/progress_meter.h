@@ -32,7 +32,8 @@ public:
     // "plik 2/5, 120 000 rekordów, 45 000 rek./s, 0:12" (rate and time once
     // known; `separator` joins the parts).
     std::string text(double now, const char* separator = ", ") const;
-    // "razem 300 000 rekordów w 6,5 s (46 000 rek./s)"
+    // "razem 300 000 rekordów w 6,5 s (46 000 rek./s)"; the rate whenever
+    // any time has passed.
     std::string summary(double now) const;
 
 private:

@@ -73,6 +73,8 @@ TEST(ProgressMeter, FileOfFilesRecordsRateAndTime)
     EXPECT_EQ(u8(m.text(103.0, "  ")), "plik 2/4  12 000 rekordów  4 000 rek./s  0:03");
     EXPECT_EQ(u8(m.summary(104.0)), "razem 12 000 rekordów w 4,0 s (3 000 rek./s)");
     EXPECT_EQ(u8(m.summary(175.0)), "razem 12 000 rekordów w 1:15 (160 rek./s)");
+    EXPECT_EQ(u8(m.summary(100.1)), "razem 12 000 rekordów w 0,1 s (120 000 rek./s)");
+    EXPECT_EQ(u8(m.summary(100.0)), "razem 12 000 rekordów w 0,0 s");
 
     m.reset();
     EXPECT_FALSE(m.started());
