@@ -50,5 +50,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(ZBIR_BUILD_GUI)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+  # The spreadsheet window's cell font; without it the window scales another.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-crosextra-carlito")
 endif()
 include(CPack)
