@@ -1,10 +1,18 @@
 #pragma once
+#include <ctime>
+#include <functional>
+
 namespace zbir::shell { class App; }
 
 namespace zbir::jpkvat {
 
 // "Zrób zbiorczy JPK": the combined JPK_VAT(2) file of the group from the
-// open workbook. Returns whether the file was written completely.
+// open workbook, written to a temporary file in the parent folder and renamed
+// to <group>.xml once complete. Returns whether the file was written
+// completely.
 bool makeJpk(shell::App& app);
+
+// The same with the clock that gives the generation time.
+bool makeJpk(shell::App& app, const std::function<std::tm()>& clock);
 
 }  // namespace zbir::jpkvat

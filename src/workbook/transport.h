@@ -1,10 +1,33 @@
 #pragma once
+#include <filesystem>
+#include <string>
+
 namespace zbir::shell { class App; }
 
 namespace zbir::workbook {
 
 // "Transport XML do XLS": the group's files into the group's workbook.
-// Returns whether the workbook was built and saved.
+// Returns whether the workbook was built and saved with every file read whole.
 bool makeXls(shell::App& app);
+
+// Sets app.xl when it is empty: attaches to a running spreadsheet
+// application, or creates one. False when neither works.
+bool connect(shell::App& app);
+
+// The group's workbook in the working folder: group name + ".XLS".
+std::filesystem::path workbookPath(const shell::App& app);
+
+// The first free previous-version name of the workbook `name` (program text,
+// ending in ".XLS") in `folder`: "-0001" upwards inserted before the
+// extension. A name is free when no file of that name can be opened for
+// reading. Raises std::runtime_error when every name is taken.
+std::string previousVersionName(const std::filesystem::path& folder, const std::string& name);
+
+// A name for the run log: its last 35 characters, padded on the left with
+// "." to 38 characters.
+std::string logName(const std::string& name);
+
+// Empties TXT of the working folder of its *.TXT files, with log lines.
+void cleanTxtFolder(shell::App& app);
 
 }  // namespace zbir::workbook

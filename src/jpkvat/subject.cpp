@@ -1,0 +1,116 @@
+#include "jpkvat/subject.h"
+
+#include "shell/app.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace zbir::jpkvat {
+
+namespace {
+
+struct FieldInfo {
+    std::string_view key;
+    std::string_view placeholder;
+};
+
+constexpr std::array<FieldInfo, SubjectRecord::kFields> kFieldInfo{{
+    {"KodUrzedu", "1234"},
+    {"NIP", "1234567890"},
+    {"PelnaNazwa", "BRAK"},
+    {"REGON", "123456789"},
+    {"KodKraju", "PL"},
+    {"Wojewodztwo", "\xA3\xF3" "dzkie"},
+    {"Powiat", "BRAK"},
+    {"Gmina", "BRAK"},
+    {"Ulica", "BRAK"},
+    {"NrDomu", "BRAK"},
+    {"NrLokalu", "BRAK"},
+    {"Miejscowosc", "BRAK"},
+    {"KodPocztowy", "12-345"},
+    {"Poczta", "BRAK"},
+}};
+
+// Characters of a line that are looked at.
+constexpr std::size_t kLineLimit = 999;
+// The separator's position must fit in one byte (1-based).
+constexpr std::size_t kLastSeparatorPosition = 255;
+constexpr char kEndOfFile = 26;
+
+void applyLine(SubjectRecord& record, std::string_view line)
+{
+    line = line.substr(0, kLineLimit);
+    const std::size_t sep = line.find(": ");
+    if (sep == std::string_view::npos || sep + 1 > kLastSeparatorPosition)
+        return;
+    const std::string_view key = line.substr(0, sep);
+    for (int i = 0; i < SubjectRecord::kFields; ++i) {
+        if (kFieldInfo[static_cast<std::size_t>(i)].key == key) {
+            record.fields[static_cast<std::size_t>(i)] =
+                std::string(line.substr(sep + 2, SubjectRecord::kMaxLength));
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+std::string_view SubjectRecord::key(SubjectField f)
+{
+    return kFieldInfo[static_cast<std::size_t>(f)].key;
+}
+
+std::string_view SubjectRecord::placeholder(SubjectField f)
+{
+    return kFieldInfo[static_cast<std::size_t>(f)].placeholder;
+}
+
+void SubjectRecord::setPlaceholders()
+{
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        fields[i] = std::string(kFieldInfo[i].placeholder);
+}
+
+SubjectRecord& subjectRecord()
+{
+    static SubjectRecord record;
+    return record;
+}
+
+SubjectRecord parseSubjectDefinitions(std::string_view text)
+{
+    SubjectRecord record;
+    record.setPlaceholders();
+    if (const std::size_t eof = text.find(kEndOfFile); eof != std::string_view::npos)
+        text = text.substr(0, eof);
+    // Lines end at CR LF, LF or a lone CR.
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) {
+            applyLine(record, text.substr(pos));
+            break;
+        }
+        applyLine(record, text.substr(pos, end - pos));
+        pos = end + 1;
+        if (text[end] == '\r' && pos < text.size() && text[pos] == '\n')
+            ++pos;
+    }
+    return record;
+}
+
+void ReadSubjectDefinitions(shell::App& app)
+{
+    app.logEvent(8);
+    SubjectRecord& record = subjectRecord();
+    record.setPlaceholders();
+    std::ifstream in(app.resolve(std::string(kSubjectFileName)), std::ios::binary);
+    if (!in)
+        return;
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        return;  // unreadable: the placeholders stay
+    record = parseSubjectDefinitions(text);
+}
+
+}  // namespace zbir::jpkvat

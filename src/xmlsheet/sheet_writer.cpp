@@ -1,0 +1,311 @@
+#include "xmlsheet/sheet_writer.h"
+
+#include "shell/app.h"
+#include "shell/formatters.h"
+#include "workbook/automation.h"
+#include "xmlsheet/copy_writer.h"
+#include "xmlsheet/xml_scanner.h"
+
+#include <algorithm>
+
+namespace zbir::xmlsheet {
+
+using shell::integerText;
+
+namespace {
+
+constexpr int kProgressEvery = 100;  // records between progress reports
+constexpr std::size_t kMaxSheetName = 31;
+
+// Upper case of ASCII and Polish letters (Windows-1250).
+char foldCase(char c)
+{
+    auto u = static_cast<unsigned char>(c);
+    if (u >= 'a' && u <= 'z')
+        return static_cast<char>(u - 'a' + 'A');
+    switch (u) {
+    case 0xB9: return '\xA5';  // a ogonek
+    case 0xE6: return '\xC6';  // c acute
+    case 0xEA: return '\xCA';  // e ogonek
+    case 0xB3: return '\xA3';  // l stroke
+    case 0xF1: return '\xD1';  // n acute
+    case 0xF3: return '\xD3';  // o acute
+    case 0x9C: return '\x8C';  // s acute
+    case 0xBF: return '\xAF';  // z dot
+    case 0x9F: return '\x8F';  // z acute
+    default: return c;
+    }
+}
+
+bool forbiddenInSheetName(char c)
+{
+    return std::string_view(":\\/?*[]").find(c) != std::string_view::npos ||
+           static_cast<unsigned char>(c) < 0x20;
+}
+
+std::string baseName(const std::string& fileName)
+{
+    return fileName.substr(0, fileName.find('.'));
+}
+
+}  // namespace
+
+std::string sheetNameFor(const std::string& fileName)
+{
+    std::string base = baseName(fileName);
+    return base.size() > 16 ? base.substr(16, 99) : std::string();
+}
+
+bool sameSheetName(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return foldCase(x) == foldCase(y); });
+}
+
+bool isValidSheetName(const std::string& name)
+{
+    return !name.empty() && name.size() <= kMaxSheetName && name.front() != '\'' && name.back() != '\'' &&
+           std::none_of(name.begin(), name.end(), forbiddenInSheetName) && !sameSheetName(name, "History");
+}
+
+std::string fallbackSheetName(const std::string& fileName, int attempt)
+{
+    std::string name = sheetNameFor(fileName);
+    if (name.empty())
+        name = baseName(fileName);
+    if (name.empty())
+        name = "Arkusz";
+    std::replace_if(name.begin(), name.end(), forbiddenInSheetName, '_');
+    const std::string suffix = attempt > 0 ? " (" + integerText(attempt + 1) + ")" : std::string();
+    name.resize(std::min(name.size(), kMaxSheetName - suffix.size()));
+    if (name.front() == '\'')
+        name.front() = '_';
+    if (name.back() == '\'')
+        name.back() = '_';
+    if (sameSheetName(name, "History"))
+        name += '_';
+    return name + suffix;
+}
+
+SheetWriter::SheetWriter(TransportContext& ctx, int index, ScanConsumer* copy)
+    : m_ctx(ctx),
+      m_xl(ctx.xl),
+      m_index(index),
+      m_copy(copy),
+      m_fileName(ctx.app.files().at(static_cast<std::size_t>(index)))
+{
+}
+
+void SheetWriter::start()
+{
+    shell::App& app = m_ctx.app;
+    app.showProgress(m_fileName);
+    app.reportProgress({m_index, static_cast<int>(app.files().size()), m_ctx.records});
+
+    app.processEvents();
+    m_xl.setScreenUpdating(false);
+    m_xl.sheetsAddAfter(m_index + 1);
+    nameSheet();
+    m_xl.cellsSelect();
+    m_xl.selectionSetNumberFormat("@");
+    m_xl.selectionSetFontSize(8);
+    m_xl.selectionSetColumnWidth(0.14);
+    m_xl.setCellValue(1, kTextColumn, m_fileName);
+    m_xl.rangeSelect("A1");
+
+    for (int i = 1; i <= m_ctx.map.count(); ++i) {
+        const FieldEntry& e = m_ctx.map.entry(i);
+        switch (e.kind) {
+        case 'C': m_xl.setColumnHorizontalAlignment(e.column, workbook::xl::Center); break;
+        case 'P': m_xl.setColumnHorizontalAlignment(e.column, workbook::xl::Right); break;
+        case 'K': m_xl.setColumnNumberFormat(e.column, "# ##0,00"); break;
+        default: break;
+        }
+    }
+}
+
+// The asked-for name when the spreadsheet takes it; otherwise the first valid,
+// unused name derived from the file name, so that one odd file name does not
+// end the whole transport.
+void SheetWriter::nameSheet()
+{
+    const int self = m_xl.activeSheetIndex();
+    const int count = m_xl.sheetsCount();
+    std::vector<std::string> others;
+    for (int i = 1; i <= count; ++i)
+        if (i != self)
+            others.push_back(m_xl.sheetsName(i));
+    auto usable = [&](const std::string& name) {
+        if (!isValidSheetName(name))
+            return false;
+        for (const std::string& o : others)
+            if (sameSheetName(o, name))
+                return false;
+        try {
+            m_xl.activeSheetSetName(name);
+        } catch (const workbook::AutomationError&) {
+            return false;
+        }
+        return true;
+    };
+
+    bool named = usable(sheetNameFor(m_fileName));
+    for (int attempt = 0; !named && attempt <= count + 1; ++attempt)
+        named = usable(fallbackSheetName(m_fileName, attempt));
+    if (!named)
+        throw workbook::AutomationError("Arkusz bez nazwy dla " + m_fileName);
+    m_sheetName = m_xl.activeSheetName();
+}
+
+void SheetWriter::countRecord()
+{
+    if (++m_ctx.records % kProgressEvery == 0)
+        m_ctx.app.reportProgress({m_index, static_cast<int>(m_ctx.app.files().size()), m_ctx.records});
+}
+
+void SheetWriter::writeCell(int column, const std::string& value, bool formula)
+{
+    const int r = m_row;
+    if (value == "false")
+        return;
+    if (FieldEntry* e = m_ctx.map.findEntryForColumn(column); e && e->kind == 'K') {
+        if (value == "0")
+            return;
+        e->filled = 'L';
+    }
+    if (formula) {
+        m_xl.setCellFormulaR1C1(r, column, value);
+        m_xl.setCellFormulaR1C1(1, column, value);
+    } else {
+        m_xl.setCellValue(r, column, value);
+    }
+    // A level-2 opening tag shows the sheet growing.
+    const bool refresh = column == kStructureBase + 2 && !(value.size() > 1 && value[1] == '/');
+    if (refresh)
+        m_xl.setScreenUpdating(true);
+    m_xl.cellSelect(r, column);
+    if (column == 1 && (r - m_recordTagRow) % 5 == 0)
+        m_xl.setScreenUpdating(true);
+    if (formula || r < 500 || r % 1000 < 30)
+        m_xl.cellsAutoFit();
+    m_xl.cellSelect(r, 1);
+    if (refresh || column == 1) {
+        m_ctx.app.processEvents();
+        m_xl.setScreenUpdating(false);
+    }
+}
+
+void SheetWriter::writeInNewRow(int column, const std::string& value)
+{
+    ++m_row;
+    writeCell(column, value);
+}
+
+void SheetWriter::declaration(const Declaration& item)
+{
+    if (m_copy)
+        m_copy->declaration(item);
+    writeInNewRow(kTextColumn, item.text);
+}
+
+void SheetWriter::comment(const Comment& item)
+{
+    if (m_copy)
+        m_copy->comment(item);
+    writeInNewRow(kTextColumn, item.text);
+}
+
+void SheetWriter::opening(const ContainerOpening& item)
+{
+    if (m_copy)
+        m_copy->opening(item);
+    if (item.cls == OpeningClass::RecordRepeat) {
+        ++m_row;
+        countRecord();
+        return;
+    }
+    if (item.cls == OpeningClass::RecordStart) {
+        m_recordTagRow = m_row + 1;
+        m_headingsWanted = true;
+        countRecord();
+    } else if (item.cls == OpeningClass::Control) {
+        m_headingsWanted = false;
+    }
+    writeInNewRow(kStructureBase + item.level, item.tag);
+    writeCell(kTextColumn, item.attributes);
+    if (m_headingsWanted)
+        ++m_row;
+}
+
+void SheetWriter::closing(const ContainerClosing& item)
+{
+    if (m_copy)
+        m_copy->closing(item);
+    if (!item.recordListRunning)
+        writeInNewRow(kStructureBase + item.level, item.tag);
+}
+
+void SheetWriter::element(const Element& item)
+{
+    if (m_copy)
+        m_copy->element(item);
+    if (item.column == FieldMap::kUnmappedColumn) {
+        writeInNewRow(kStructureBase + item.level, item.tag);
+        writeCell(FieldMap::kUnmappedColumn, item.value);
+        return;
+    }
+    if (m_row == 0)  // a field before anything else: row 0 does not exist
+        m_row = 1;
+    if (m_headingsWanted) {
+        if (!m_xl.cellValue(m_row, item.column).empty())
+            m_headingsWanted = false;
+        else if (!item.value.empty() && item.value != "false")
+            m_xl.setCellValue(m_recordTagRow, item.column, item.tag);
+    }
+    writeCell(item.column, item.value);
+}
+
+void SheetWriter::finish()
+{
+    m_xl.setScreenUpdating(true);
+    const int totalsRow = ++m_row;
+    // Rows 2 .. totals row - 1 hold the file; with none of them a SUM would
+    // run backwards over row 1 and the totals row themselves.
+    if (totalsRow > 2) {
+        const std::string sum = "=SUM(R2C:R" + integerText(totalsRow - 1) + "C)";
+        for (int i = 1; i <= m_ctx.map.count(); ++i) {
+            const FieldEntry& e = m_ctx.map.entry(i);
+            if (e.filled == 'L')
+                writeCell(e.column, sum, true);
+        }
+    }
+    writeCell(1, "LuKa-Werks");
+    m_ctx.app.reportProgress({m_index, static_cast<int>(m_ctx.app.files().size()), m_ctx.records});
+}
+
+void transportFile(TransportContext& ctx, int index)
+{
+    shell::App& app = ctx.app;
+    XmlScanner scanner(ctx.map, app.jpkType, [&app] { return app.state == 1; });
+    CopyWriter copy(scanner);
+    SheetWriter writer(ctx, index, &copy);
+    writer.start();
+    if (!scanner.open(app.resolve("..\\" + writer.fileName())))
+        return;
+
+    const std::filesystem::path temp = app.workFolder() / "xx";
+    copy.create(temp);
+    scanner.scan(writer);
+    copy.close();
+    placeCopy(temp, app.resolve(copyName(writer.fileName(), scanner.modified())));
+
+    if (!scanner.error().empty()) {
+        const std::string fault = writer.fileName() + ": " + scanner.error();
+        ctx.faults.push_back(fault);
+        app.logEvent(9, fault);
+        app.showError(fault);
+    }
+    writer.finish();
+}
+
+}  // namespace zbir::xmlsheet
