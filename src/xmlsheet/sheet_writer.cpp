@@ -300,7 +300,7 @@ void transportFile(TransportContext& ctx, int index)
     placeCopy(temp, app.resolve(copyName(writer.fileName(), scanner.modified())));
 
     if (!scanner.error().empty()) {
-        const std::string fault = writer.fileName() + ": " + scanner.error();
+        const std::string& fault = scanner.error();  // names the file
         ctx.faults.push_back(fault);
         app.logEvent(9, fault);
         app.showError(fault);

@@ -339,6 +339,45 @@ TEST_F(TransportTest, TxtCleanUpDeletesOnlyPlainCopies)
     EXPECT_TRUE(fs::exists(work() / "TXT" / "KEEP.XML"));
 }
 
+TEST_F(TransportTest, UnopenableFileLeavesOnlyItsNameOnItsSheet)
+{
+    twoFiles();
+    fs::create_symlink(root / "gone.xml", root / "JPK_VAT_2017_05_C.xml");
+    start(kGroup).MakeXLS();
+
+    EXPECT_TRUE(app->lastOk()) << app->statusText();
+    ASSERT_EQ(sheetNames(), (std::vector<std::string>{"-SUMA-", "A", "B", "C"}));
+    xl().sheetsSelect(4);
+    EXPECT_EQ(xl().cellValue(1, 77), "JPK_VAT_2017_05_C.XML");
+    EXPECT_EQ(xl().cellValue(1, 19), "");  // no totals
+    EXPECT_EQ(xl().cellValue(1, 1), "");
+    EXPECT_FALSE(fs::exists(work() / "TXT" / "JPK_VAT_2017_05_C.XML"));
+    EXPECT_FALSE(fs::exists(work() / "TXT" / "JPK_VAT_2017_05_C.TXT"));
+    xl().sheetsSelect(1);
+    EXPECT_EQ(xl().cellValue(6, 1), "JPK_VAT_2017_05_C.XML");
+}
+
+TEST_F(TransportTest, FileEndingOnScannerFaultIsShownLoggedAndFailsTheRun)
+{
+    twoFiles();
+    // One value larger than the scanner takes.
+    addXml("JPK_VAT_2017_05_C.xml", "<JPK><Naglowek><Opis>" + std::string(17u << 20, 'x'));
+    start(kGroup).MakeXLS();
+
+    EXPECT_FALSE(app->lastOk());
+    EXPECT_EQ(app->state, 0);
+    EXPECT_EQ(app->statusColour(), shell::Red);
+    EXPECT_EQ(app->statusText().rfind("JPK_VAT_2017_05_C.xml: ", 0), 0u) << app->statusText();
+    bool logged = false;
+    for (const std::string& l : logLines())
+        logged = logged || l.rfind("  ... JPK_VAT_2017_05_C.xml: ", 0) == 0;
+    EXPECT_TRUE(logged);
+    // What was read is kept: the workbook is complete and saved.
+    EXPECT_TRUE(logHas(kLog7));
+    reopen();
+    EXPECT_EQ(sheetNames(), (std::vector<std::string>{"-SUMA-", "A", "B", "C"}));
+}
+
 TEST(PreviousVersionName, CountsDigitsWithCarryAndSkipsTakenNames)
 {
     TempDir dir;
