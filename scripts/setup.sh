@@ -6,7 +6,8 @@ set -eu
 BUILD="g++ cmake make pkg-config \
   qt6-base-dev libgl-dev libjpeg-dev libgtest-dev \
   libxlsxwriter-dev liborcus-dev libixion-dev libboost-dev libcli11-dev"
-TEST="libxml2-utils libreoffice-calc-nogui fonts-dejavu-core python3"
+TEST="libxml2-utils libreoffice-calc-nogui fonts-dejavu-core python3 \
+  clang libclang-rt-14-dev libxml2-dev"
 
 missing=""
 want="$BUILD"
