@@ -4,10 +4,16 @@
 #include "workbook/import_factory.h"
 #include "workbook/text_codec.h"
 
+#include <libxml/parser.h>
 #include <orcus/format_detection.hpp>
 #include <orcus/orcus_xlsx.hpp>
+#include <orcus/zip_archive.hpp>
+#include <orcus/zip_archive_stream.hpp>
+
+#include <cstring>
 
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 namespace zbir::workbook {
@@ -26,6 +32,46 @@ std::string readAll(const std::filesystem::path& path)
     return std::move(bytes).str();
 }
 
+void ignoreXmlMessage(void*, const char*, ...) {}
+
+// Whether a part is well-formed XML, parsed as a stream (no tree is built,
+// nothing is fetched, entities are not expanded).
+bool wellFormedPart(const std::vector<unsigned char>& part)
+{
+    if (part.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+        return false;
+    xmlSAXHandler quiet;
+    std::memset(&quiet, 0, sizeof quiet);
+    quiet.warning = ignoreXmlMessage;
+    quiet.error = ignoreXmlMessage;
+    quiet.fatalError = ignoreXmlMessage;
+    return xmlSAXUserParseMemory(&quiet, nullptr, reinterpret_cast<const char*>(part.data()),
+                                 static_cast<int>(part.size())) == 0;
+}
+
+// The name of the first XML part of the archive that is not well-formed
+// XML; empty when all are. orcus's parser reads past the end of some damaged
+// parts (one that ends inside an attribute value holding "&", for one), so
+// only well-formed parts may reach it. Raises orcus::zip_error for a damaged
+// archive.
+std::string damagedPart(const std::string& bytes)
+{
+    xmlInitParser();
+    orcus::zip_archive_stream_blob stream(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    orcus::zip_archive archive(&stream);
+    archive.load();
+    std::vector<unsigned char> part;
+    for (std::size_t i = 0; i < archive.get_file_entry_count(); ++i) {
+        const std::string name(archive.get_file_entry_name(i));
+        if (!name.ends_with(".xml") && !name.ends_with(".rels"))
+            continue;
+        part.clear();
+        if (!archive.read_file_entry(name, part) || !wellFormedPart(part))
+            return name;
+    }
+    return {};
+}
+
 }  // namespace
 
 std::unique_ptr<Workbook> loadWorkbookFile(const std::filesystem::path& path)
@@ -42,7 +88,20 @@ std::unique_ptr<Workbook> loadWorkbookFile(const std::filesystem::path& path)
     };
     if (bytes.empty())
         throw notAWorkbook("pusty plik");
-    auto format = orcus::detect(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    // Detection parses parts of the file, so the parts are checked first.
+    orcus::format_t format = orcus::format_t::unknown;
+    try {
+        if (bytes.size() < 2 || bytes.compare(0, 2, "PK") != 0)
+            throw notAWorkbook("to nie jest skoroszyt Office Open XML");
+        const std::string damaged = damagedPart(bytes);
+        if (!damaged.empty())
+            throw notAWorkbook("uszkodzona cz\xEA\x9C\xE6 " + text::fromUtf8(damaged));
+        format = orcus::detect(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    } catch (const AutomationError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw notAWorkbook(text::fromUtf8(e.what()));
+    }
     if (format != orcus::format_t::xlsx)
         throw notAWorkbook("to nie jest skoroszyt Office Open XML");
 
