@@ -441,6 +441,21 @@ void placeWindow(shell::App& app, Application& xl)
     xl.setHeight(newHeight);
 }
 
+// A header element and its value. An empty value (an empty period cell, a
+// Podmiot1.JPK key with nothing after it) gives an empty element: a lone
+// opening tag would leave the file without its matching end tag.
+void appendLeaf(std::string& out, int level, std::string_view name, std::string_view value)
+{
+    if (!value.empty()) {
+        appendElementLine(out, level, name, {}, value);
+        return;
+    }
+    out.append(static_cast<std::size_t>(2 * level), ' ');
+    out += '<';
+    out += name;
+    out += "/>\r\n";
+}
+
 void writeHeader(std::string& out, char type, const std::tm& now, const std::string& dataOd,
                  const std::string& dataDo)
 {
@@ -457,10 +472,10 @@ void writeHeader(std::string& out, char type, const std::tm& now, const std::str
         appendElementLine(out, 2, "WariantFormularza", {}, "2");
         appendElementLine(out, 2, "CelZlozenia", {}, submissionPurpose(dataDo, made));
         appendElementLine(out, 2, "DataWytworzeniaJPK", {}, made);
-        appendElementLine(out, 2, "DataOd", {}, dataOd);
-        appendElementLine(out, 2, "DataDo", {}, dataDo);
+        appendLeaf(out, 2, "DataOd", dataOd);
+        appendLeaf(out, 2, "DataDo", dataDo);
         appendElementLine(out, 2, "DomyslnyKodWaluty", {}, "PLN");
-        appendElementLine(out, 2, "KodUrzedu", {}, subjectRecord()[SubjectField::KodUrzedu]);
+        appendLeaf(out, 2, "KodUrzedu", subjectRecord()[SubjectField::KodUrzedu]);
     } else {
         out += "\r\n";
     }
@@ -469,16 +484,16 @@ void writeHeader(std::string& out, char type, const std::tm& now, const std::str
     const SubjectRecord& s = subjectRecord();
     appendElementLine(out, 1, "Podmiot1", {}, {});
     appendElementLine(out, 2, "IdentyfikatorPodmiotu", {}, {});
-    appendElementLine(out, 3, "etd:NIP", {}, s[SubjectField::NIP]);
-    appendElementLine(out, 3, "etd:PelnaNazwa", {}, s[SubjectField::PelnaNazwa]);
-    appendElementLine(out, 3, "etd:REGON", {}, s[SubjectField::REGON]);
+    appendLeaf(out, 3, "etd:NIP", s[SubjectField::NIP]);
+    appendLeaf(out, 3, "etd:PelnaNazwa", s[SubjectField::PelnaNazwa]);
+    appendLeaf(out, 3, "etd:REGON", s[SubjectField::REGON]);
     appendElementLine(out, 2, "/IdentyfikatorPodmiotu", {}, {});
     appendElementLine(out, 2, "AdresPodmiotu", {}, {});
     for (SubjectField f : {SubjectField::KodKraju, SubjectField::Wojewodztwo, SubjectField::Powiat,
                            SubjectField::Gmina, SubjectField::Ulica, SubjectField::NrDomu,
                            SubjectField::NrLokalu, SubjectField::Miejscowosc,
                            SubjectField::KodPocztowy, SubjectField::Poczta})
-        appendElementLine(out, 3, SubjectRecord::key(f), {}, s[f]);
+        appendLeaf(out, 3, SubjectRecord::key(f), s[f]);
     appendElementLine(out, 2, "/AdresPodmiotu", {}, {});
     appendElementLine(out, 1, "/Podmiot1", {}, {});
 }
