@@ -1,5 +1,7 @@
 #include "support/fault_support.h"
 
+#include <libxml/parser.h>
+#include <libxml/xmlerror.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
@@ -49,7 +51,30 @@ void put32(std::string& out, std::uint32_t v)
     put16(out, v >> 16);
 }
 
+void ignoreXmlMessage(void*, const char*, ...) {}
+
 }  // namespace
+
+bool wellFormedXml(const std::string& bytes, std::string* error)
+{
+    xmlInitParser();
+    xmlSetGenericErrorFunc(nullptr, ignoreXmlMessage);
+    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+    if (!ctxt)
+        throw std::runtime_error("libxml2 has no memory");
+    xmlDocPtr doc = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), "test.xml", nullptr,
+                                      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE);
+    const bool ok = doc != nullptr && ctxt->wellFormed;
+    if (!ok && error) {
+        const xmlError* e = xmlCtxtGetLastError(ctxt);
+        *error = e && e->message ? std::string(e->message) + " (line " + std::to_string(e->line) + ")"
+                                 : std::string("not well-formed");
+    }
+    if (doc)
+        xmlFreeDoc(doc);
+    xmlFreeParserCtxt(ctxt);
+    return ok;
+}
 
 std::string storedZip(const std::vector<std::pair<std::string, std::string>>& entries)
 {

@@ -12,6 +12,10 @@
 
 namespace zbir::test {
 
+// Whether `bytes` are one well-formed XML document (libxml2, nothing
+// fetched, entities not expanded); `error` receives the first complaint.
+bool wellFormedXml(const std::string& bytes, std::string* error = nullptr);
+
 // A zip archive holding `entries` (name, bytes) uncompressed.
 std::string storedZip(const std::vector<std::pair<std::string, std::string>>& entries);
 
