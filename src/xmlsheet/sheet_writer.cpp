@@ -290,21 +290,33 @@ void transportFile(TransportContext& ctx, int index)
     CopyWriter copy(scanner);
     SheetWriter writer(ctx, index, &copy);
     writer.start();
-    if (!scanner.open(app.resolve("..\\" + writer.fileName())))
-        return;
-
-    const std::filesystem::path temp = app.workFolder() / "xx";
-    copy.create(temp);
-    scanner.scan(writer);
-    copy.close();
-    placeCopy(temp, app.resolve(copyName(writer.fileName(), scanner.modified())));
-
-    if (!scanner.error().empty()) {
-        const std::string& fault = scanner.error();  // names the file
+    auto report = [&](const std::string& fault) {  // names the file
         ctx.faults.push_back(fault);
         app.logEvent(9, fault);
         app.showError(fault);
+    };
+    if (!scanner.open(app.resolve("..\\" + writer.fileName()))) {
+        // Listed but gone, unreadable or a folder: its sheet keeps only the
+        // name, and the run does not count as complete.
+        report(writer.fileName() + ": nie mo\xBFna odczyta\xE6 pliku");
+        return;
     }
+
+    // A copy that could not be written whole (a full disk) never stays as "xx".
+    const std::filesystem::path temp = app.workFolder() / "xx";
+    try {
+        copy.create(temp);
+        scanner.scan(writer);
+        copy.close();
+    } catch (...) {
+        std::error_code ec;
+        std::filesystem::remove(temp, ec);
+        throw;
+    }
+    placeCopy(temp, app.resolve(copyName(writer.fileName(), scanner.modified())));
+
+    if (!scanner.error().empty())
+        report(scanner.error());
     writer.finish();
 }
 
