@@ -45,6 +45,8 @@ struct Cell {
     bool hasContent() const { return kind != CellKind::Blank; }
 };
 
+static_assert(sizeof(Cell) == 16);
+
 // A value: what a cell holds or a formula gives.
 struct CellValue {
     enum class Kind : std::uint8_t { Empty, Number, Text, Bool, Error };

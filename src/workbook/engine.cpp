@@ -8,13 +8,6 @@ namespace zbir::workbook {
 
 namespace {
 
-std::filesystem::file_time_type stampOf(const std::filesystem::path& path)
-{
-    std::error_code ec;
-    auto t = std::filesystem::last_write_time(path, ec);
-    return ec ? std::filesystem::file_time_type::min() : t;
-}
-
 std::filesystem::path absolutePath(const std::filesystem::path& path)
 {
     std::error_code ec;
@@ -23,6 +16,17 @@ std::filesystem::path absolutePath(const std::filesystem::path& path)
 }
 
 }  // namespace
+
+Engine::FileStamp Engine::stampOf(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    FileStamp stamp;
+    stamp.time = std::filesystem::last_write_time(path, ec);
+    if (ec)
+        return {};
+    stamp.size = std::filesystem::file_size(path, ec);
+    return stamp;
+}
 
 Engine::Engine() = default;
 Engine::~Engine() = default;

@@ -4,9 +4,11 @@
 // ends here; a window that shows the application reads this state and
 // registers an EngineObserver.
 
+#include "workbook/automation.h"
 #include "workbook/engine_observer.h"
 #include "workbook/workbook.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -17,7 +19,7 @@ struct ApplicationState {
     bool visible = false;
     bool displayAlerts = true;
     bool screenUpdating = true;
-    int windowState = -4143;  // xl::Normal
+    int windowState = xl::Normal;
     double top = 0;           // points, window in normal state
     double height = 600;
     double screenTop = 0;  // the area a maximised window takes
@@ -65,12 +67,19 @@ public:
 private:
     ApplicationState m_state;
     std::vector<std::unique_ptr<Workbook>> m_workbooks;
-    std::vector<std::filesystem::file_time_type> m_stamps;  // file time when read or written
+    // The file as it was when read or written: its time and size.
+    struct FileStamp {
+        std::filesystem::file_time_type time;
+        std::uintmax_t size = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    std::vector<FileStamp> m_stamps;
     int m_active = -1;
     int m_nextBookNumber = 1;
     ObserverList m_observers;
 
     void notifyApplication();
+    static FileStamp stampOf(const std::filesystem::path& path);
     int findByName(const std::string& name, int except) const;
 };
 

@@ -257,7 +257,9 @@ private:
                         ++m_i;
                         continue;
                     }
-                    break;
+                    if (peek() == '!')
+                        break;
+                    // A lone apostrophe inside the name: no sheet name ends in one, so take it as written.
                 }
                 name.push_back(c);
             }
@@ -477,7 +479,10 @@ private:
         if (peek() == '(') {
             ++m_i;
             out.type = FormulaNode::Type::Function;
-            std::transform(name.begin(), name.end(), name.begin(), upper);
+            // Upper case, but a prefix such as "_xlfn." stays as written.
+            auto dot = name.rfind('.');
+            std::transform(name.begin() + static_cast<long>(dot == std::string::npos ? 0 : dot + 1), name.end(),
+                           name.begin() + static_cast<long>(dot == std::string::npos ? 0 : dot + 1), upper);
             out.text = std::move(name);
             skipSpaces();
             if (peek() == ')') {
@@ -606,8 +611,11 @@ private:
         out.push_back(letter);
         if (c.absolute)
             out += std::to_string(c.value);
-        else if (c.value != 0)
-            out += "[" + std::to_string(c.value) + "]";
+        else if (c.value != 0) {
+            out.push_back('[');
+            out += std::to_string(c.value);
+            out.push_back(']');
+        }
     }
 
     void reference(const Reference& ref, std::string& out) const

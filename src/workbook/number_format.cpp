@@ -510,8 +510,11 @@ std::string NumberFormat::display(double value) const
     } else if (value == 0 && sections.size() >= 3) {
         index = 2;
     }
-    if (m_compiled->general[index])
-        return (minus ? "-" : "") + generalNumberText(std::fabs(value));
+    if (m_compiled->general[index]) {
+        std::string text = minus ? std::string("-") : std::string();
+        text += generalNumberText(std::fabs(value));
+        return text;
+    }
     const Section& s = sections[index];
     if (s.isDate)
         return formatDate(s, value);

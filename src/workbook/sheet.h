@@ -4,9 +4,10 @@
 // the sheet. Each column keeps the widths of the texts its cells show, so
 // that AutoFit costs one step per column.
 //
-// Readers (a grid window) use the const part: cell(), rowCells(), styleAt(),
-// displayText(), columnWidth(), rowHeight(), splitRow(), selection(). The
-// workbook's StyleTable resolves style indices.
+// A grid window reads cell(), rowCells(), styleAt(), columnWidth(),
+// rowHeight(), splitRow() and selection() without copying, and value() or
+// displayText(), which first evaluate a dirty formula. The workbook's
+// StyleTable resolves style indices.
 
 #include "workbook/cell.h"
 #include "workbook/cell_address.h"

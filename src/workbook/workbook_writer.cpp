@@ -5,6 +5,8 @@
 #include "workbook/text_codec.h"
 #include "workbook/text_metrics.h"
 
+#include <orcus/zip_archive.hpp>
+#include <orcus/zip_archive_stream.hpp>
 #include <xlsxwriter.h>
 
 #include <fcntl.h>
@@ -22,6 +24,7 @@ std::string displayPath(const std::filesystem::path& path)
 
 namespace {
 
+// Why a save failed, as program text.
 class SaveError {
 public:
     std::string reason;
@@ -30,18 +33,19 @@ public:
 void check(lxw_error e)
 {
     if (e != LXW_NO_ERROR)
-        throw SaveError{lxw_strerror(e)};
+        throw SaveError{text::fromUtf8(lxw_strerror(e))};
 }
 
 // One libxlsxwriter workbook being written.
 class XlsxWriter {
 public:
-    XlsxWriter(Workbook& wb, const std::filesystem::path& path) : m_wb(wb)
+    XlsxWriter(Workbook& wb, const std::filesystem::path& path) : m_wb(wb), m_folder(path.parent_path().string())
     {
         lxw_workbook_options options{};
+        options.tmpdir = m_folder.data();
         m_book = workbook_new_opt(path.c_str(), &options);
         if (!m_book)
-            throw SaveError{"libxlsxwriter cannot start a workbook"};
+            throw SaveError{"libxlsxwriter nie utworzy\xB3 skoroszytu"};
     }
     ~XlsxWriter()
     {
@@ -62,6 +66,7 @@ public:
 
 private:
     Workbook& m_wb;
+    std::string m_folder;
     lxw_workbook* m_book = nullptr;
     std::unordered_map<std::uint32_t, lxw_format*> m_formats;
     std::string m_utf8;
@@ -87,7 +92,7 @@ private:
         const Style& s = styles.style(styleId);
         lxw_format* f = workbook_add_format(m_book);
         if (!f)
-            throw SaveError{"libxlsxwriter cannot add a format"};
+            throw SaveError{"libxlsxwriter nie doda\xB3 formatu"};
         const std::string& code = styles.format(s.numberFormat).code();
         int builtin = portableBuiltinFormatId(code);
         if (builtin > 0)
@@ -190,7 +195,7 @@ private:
     {
         lxw_worksheet* ws = workbook_add_worksheet(m_book, utf8(sheet.name()));
         if (!ws)
-            throw SaveError{"libxlsxwriter refuses the sheet name"};
+            throw SaveError{"libxlsxwriter nie przyj\xB9\xB3 nazwy arkusza"};
         writeColumns(ws, sheet);
         for (int row = 1; row <= sheet.usedRows(); ++row) {
             bool height = sheet.rowHeightSet(row);
@@ -208,6 +213,57 @@ private:
             worksheet_activate(ws);
     }
 };
+
+bool endsWithRootEnd(const std::vector<unsigned char>& xml)
+{
+    std::string_view s(reinterpret_cast<const char*>(xml.data()), xml.size());
+    auto start = s.find('<', s.rfind("?>") == std::string_view::npos ? 0 : s.find("?>"));
+    if (start == std::string_view::npos)
+        return false;
+    auto nameEnd = s.find_first_of(" \t\r\n/>", start + 1);
+    if (nameEnd == std::string_view::npos)
+        return false;
+    std::string closing = "</" + std::string(s.substr(start + 1, nameEnd - start - 1)) + ">";
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '\0'))
+        s.remove_suffix(1);
+    return s.ends_with(closing) || (s.ends_with("/>") && s.find('<', start + 1) == std::string_view::npos);
+}
+
+// libxlsxwriter does not notice every failed write (a full disk gives a cut
+// file and success), so the written file is read back: every part must be
+// whole before it may replace the old file.
+void verify(const std::filesystem::path& path, int sheets)
+{
+    try {
+        orcus::zip_archive_stream_fd stream(path.c_str());
+        orcus::zip_archive zip(&stream);
+        zip.load();
+        std::vector<unsigned char> part;
+        int sheetParts = 0;
+        bool workbookPart = false;
+        for (std::size_t i = 0; i < zip.get_file_entry_count(); ++i) {
+            std::string name(zip.get_file_entry_name(i));
+            if (name.empty() || name.back() == '/')
+                continue;
+            if (!zip.read_file_entry(name, part))
+                throw SaveError{"w zapisanym pliku brak " + name};
+            if ((name.ends_with(".xml") || name.ends_with(".rels")) && !endsWithRootEnd(part))
+                throw SaveError{"zapisany plik jest niepe\xB3ny (" + name + ")"};
+            sheetParts += name.starts_with("xl/worksheets/sheet") ? 1 : 0;
+            workbookPart = workbookPart || name == "xl/workbook.xml";
+        }
+        if (!workbookPart || sheetParts != sheets)
+            throw SaveError{"w zapisanym pliku brak cz\xEA\x9C" "ci skoroszytu"};
+    } catch (const orcus::zip_error& e) {
+        throw SaveError{std::string("zapisany plik jest uszkodzony: ") + e.what()};
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const SaveError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw SaveError{std::string("zapisany plik jest uszkodzony: ") + e.what()};
+    }
+}
 
 void syncFile(const std::filesystem::path& path, int flags)
 {
@@ -236,14 +292,15 @@ void saveWorkbookFile(Workbook& wb, const std::filesystem::path& path)
     std::error_code ec;
     try {
         XlsxWriter(wb, temporary).write();
+        verify(temporary, wb.sheetCount());
         syncFile(temporary, O_RDONLY);
         std::filesystem::rename(temporary, target, ec);
         if (ec)
-            throw SaveError{ec.message()};
+            throw SaveError{text::fromUtf8(ec.message())};
         syncFile(target.parent_path(), O_RDONLY | O_DIRECTORY);
     } catch (const SaveError& e) {
         std::filesystem::remove(temporary, ec);
-        throw AutomationError("Nie mo\xBFna zapisa\xE6 pliku " + displayPath(path) + ": " + text::fromUtf8(e.reason));
+        throw AutomationError("Nie mo\xBFna zapisa\xE6 pliku " + displayPath(path) + ": " + e.reason);
     } catch (...) {
         std::filesystem::remove(temporary, ec);
         throw;

@@ -177,6 +177,9 @@ void SheetWriter::writeCell(int column, const std::string& value, bool formula)
         m_xl.setCellFormulaR1C1(r, column, value);
         m_xl.setCellFormulaR1C1(1, column, value);
     } else {
+        // The spreadsheet takes "=..." as a formula unless the cell is text.
+        if (value.starts_with('='))
+            m_xl.setCellNumberFormat(r, column, "@");
         m_xl.setCellValue(r, column, value);
     }
     // A level-2 opening tag shows the sheet growing.

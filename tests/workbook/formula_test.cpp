@@ -35,6 +35,7 @@ TEST(FormulaText, R1C1ReadsAndPrintsBack)
         {"='-SUMA-'!R1C19", "='-SUMA-'!R1C19"},
         {"='JPK_VAT_2017 05'!R1C19+1", "='JPK_VAT_2017 05'!R1C19+1"},
         {"='it''s'!RC", "='it''s'!RC"},
+        {"='it's'!RC", "='it''s'!RC"},
         {"=sum( R[-1]C[2] , 2.5 )", "=SUM(R[-1]C[2],2.5)"},
         {"=(R1C1+R1C2)*-3/4", "=(R1C1+R1C2)*-3/4"},
         {"=SUM(R2:R3)", "=SUM(R2:R3)"},

@@ -69,14 +69,5 @@ TEST_F(ReadyTest, WorksWhileStateIsBusyAndLeavesItAlone)
     app->state = 0;
 }
 
-TEST_F(ReadyTest, NoSpreadsheetApplication)
-{
-    provider->attachFails = true;
-    provider->createFails = true;
-    start(kGroup).OpenXLS();
-    EXPECT_EQ(app->statusText(), "Nie ma \xBF" "adnego Excela w systemie");
-    EXPECT_EQ(app->statusColour(), shell::Red);
-}
-
 }  // namespace
 }  // namespace zbir::test

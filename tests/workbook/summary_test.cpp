@@ -79,17 +79,21 @@ TEST_F(SummaryTest, TwoVatFilesSumK19AndK20Only)
     EXPECT_TRUE(called("setSplitRow(2)"));
     EXPECT_TRUE(logHas("  Podsumowanie stworzonych arkuszy w pierwszym arkuszu o nazwie -SUMA-"));
 
-    // Widths: a summed column is 4 wider than its widest file sheet column;
-    // K_21, only ever "0", keeps its placeholder width.
-    double widest = 0;
+    // Widths: an amount column is 4 wider than its widest file sheet column
+    // when that has content (K_21 holds only its heading), and keeps the
+    // placeholder width when it has none (K_10).
+    double widest19 = 0, widest21 = 0;
     for (int k = 2; k <= 3; ++k) {
         xl().sheetsSelect(k);
-        widest = std::max(widest, xl().columnWidth(19));
+        widest19 = std::max(widest19, xl().columnWidth(19));
+        widest21 = std::max(widest21, xl().columnWidth(21));
+        EXPECT_NEAR(xl().columnWidth(10), 0.14, 0.01);
     }
     xl().sheetsSelect(1);
-    EXPECT_GT(widest, 0.28);
-    EXPECT_NEAR(xl().columnWidth(19), widest + 4, 0.01);
-    EXPECT_NEAR(xl().columnWidth(21), 0.14, 0.01);
+    EXPECT_GT(widest21, 0.28);
+    EXPECT_NEAR(xl().columnWidth(19), widest19 + 4, 0.01);
+    EXPECT_NEAR(xl().columnWidth(21), widest21 + 4, 0.01);
+    EXPECT_NEAR(xl().columnWidth(10), 0.14, 0.01);
     EXPECT_EQ(cell(1, 21), "");
 }
 
