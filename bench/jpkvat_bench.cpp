@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -78,13 +79,15 @@ int main(int argc, char** argv)
     std::printf("workbook of %d rows built in %.3f s\n", rows, seconds(start));
 
     start = Clock::now();
+    const std::clock_t cpuStart = std::clock();
     const bool ok = zbir::jpkvat::makeJpk(app);
     const double took = seconds(start);
+    const double cpu = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     const auto out = root / (group + ".xml");
     std::error_code ec;
     const auto size = std::filesystem::file_size(out, ec);
-    std::printf("combined file: %s, %llu bytes, %.3f s (goal under 1 s)\n", ok ? "written" : "FAILED",
-                static_cast<unsigned long long>(ec ? 0 : size), took);
+    std::printf("combined file: %s, %llu bytes, %.3f s (%.3f s of processor time; goal under 1 s)\n",
+                ok ? "written" : "FAILED", static_cast<unsigned long long>(ec ? 0 : size), took, cpu);
     std::filesystem::remove_all(root, ec);
     return ok ? 0 : 1;
 }

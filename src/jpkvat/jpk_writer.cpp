@@ -6,11 +6,15 @@
 #include "shell/formatters.h"
 #include "shell/winfs.h"
 #include "workbook/automation.h"
+#include "workbook/embedded_application.h"
+#include "workbook/sheet.h"
+#include "workbook/workbook.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -35,8 +39,8 @@ constexpr int kUnmappedColumn = 75;    // values of elements without a column
 constexpr int kPeriodRows = 49;
 constexpr std::string_view kEndMark = "LuKa-Werks";
 
-// Rows of a sheet. The automation interface tells no sheet's used range, so
-// searches stop at the spreadsheet's last row at the latest.
+// Rows of a sheet: searches end here when the application cannot tell the
+// sheet's last used row.
 constexpr int kSheetRows = 1048576;
 
 constexpr double kAmountWidth = 0.28;
@@ -47,6 +51,17 @@ constexpr long long kProgressEvery = 500;
 constexpr std::string_view kEtdNamespace =
     "http://crd.gov.pl/xml/schematy/dziedzinowe/mf/2016/01/25/eD/DefinicjeTypy/";
 constexpr std::string_view kJpkVatNamespace = "http://jpk.mf.gov.pl/wzor/2016/10/26/10261/";
+
+// The last row the selected sheet uses.
+int lastUsedRow(Application& xl)
+{
+    // The interface has no used range; the embedded spreadsheet knows it.
+    if (auto* embedded = dynamic_cast<workbook::EmbeddedApplication*>(&xl)) {
+        if (workbook::Workbook* book = embedded->engine().activeWorkbook())
+            return std::min(book->activeSheet().usedRows(), kSheetRows);
+    }
+    return kSheetRows;
+}
 
 struct Pair {
     std::string_view base;
@@ -179,7 +194,7 @@ private:
 };
 
 struct Element {
-    std::string name;
+    std::string_view name;  // a heading, or a name kept in the record's own list
     std::string value;
 };
 
@@ -210,6 +225,7 @@ private:
     void writeRecord(const Section& section);
     void writeElement(const Section& section, std::string_view name, std::string_view value);
     bool structureFree(int row) const;
+    void addElement(std::string_view name, const std::string& value);
     bool present(std::string_view name) const;
 
     shell::App& m_app;
@@ -219,8 +235,12 @@ private:
 
     Headings m_headings;
     std::string m_sheetName;
+    int m_lastRow = 0;
     std::vector<Element> m_record;
+    std::size_t m_elements = 0;  // elements of the current record in m_record
+    std::deque<std::string> m_recordNames;  // names of elements without a column
     std::array<std::string, kHeadingColumns + 1> m_cells;
+    std::array<std::string, kHeadingColumns + 1> m_skipped;
     bool m_anyAmount = false;
     long long m_count = 0;
     double m_tax = 0;
@@ -230,7 +250,7 @@ private:
 // when "LuKa-Werks" in column 1 comes first or the sheet has neither.
 int Writer::findListRow(std::string_view recordTag)
 {
-    for (int row = 1; row <= kSheetRows; ++row) {
+    for (int row = 1; row <= m_lastRow; ++row) {
         if (m_xl.cellValue(row, kRecordTagColumn) == recordTag)
             return row;
         if (m_xl.cellValue(row, kCountColumn) == kEndMark)
@@ -280,7 +300,9 @@ void Writer::collectRow(int row)
             }
             continue;
         }
-        m_record.push_back({name, rowValue(text, m_amount[c])});
+        addElement(name, text);
+        if (m_amount[c])
+            m_record[m_elements - 1].value = rowValue(std::move(m_record[m_elements - 1].value), true);
     }
 }
 
@@ -301,7 +323,8 @@ void Writer::collectContinuation(int row)
             double number = 0;
             if (name.compare(0, 2, "K_") == 0 && !(parseNumber(value, number) && number == 0))
                 m_anyAmount = true;
-            m_record.push_back({std::move(name), std::move(value)});
+            m_recordNames.push_back(std::move(name));
+            addElement(m_recordNames.back(), value);
         }
     }
     collectRow(row);
@@ -312,9 +335,20 @@ bool Writer::structureFree(int row) const
     return cellText(m_xl, row, kRootTagColumn).empty() && cellText(m_xl, row, kRecordTagColumn).empty();
 }
 
+// The record's elements are kept between records so that their texts keep
+// their storage.
+void Writer::addElement(std::string_view name, const std::string& value)
+{
+    if (m_elements == m_record.size())
+        m_record.emplace_back();
+    Element& e = m_record[m_elements++];
+    e.name = name;
+    e.value.assign(value);
+}
+
 bool Writer::present(std::string_view name) const
 {
-    return std::any_of(m_record.begin(), m_record.end(),
+    return std::any_of(m_record.begin(), m_record.begin() + static_cast<std::ptrdiff_t>(m_elements),
                        [&](const Element& e) { return e.name == name; });
 }
 
@@ -342,17 +376,18 @@ void Writer::writeRecord(const Section& section)
         m_headings.reported[kCountColumn] = true;
         reportInvalid(kCountColumn, m_headings.name[kCountColumn]);
     }
-    for (const Element& e : m_record) {
+    for (std::size_t i = 0; i < m_elements; ++i) {
+        const Element& e = m_record[i];
         // The schema wants both elements of a pair whenever one is there; an
         // empty cell is a zero amount the transport did not write.
-        for (std::size_t i = 0; i < section.pairCount; ++i) {
-            const Pair& p = section.pairs[i];
+        for (std::size_t k = 0; k < section.pairCount; ++k) {
+            const Pair& p = section.pairs[k];
             if (e.name == p.partner && !present(p.base))
                 writeElement(section, p.base, section.zero);
         }
         writeElement(section, e.name, e.value);
-        for (std::size_t i = 0; i < section.pairCount; ++i) {
-            const Pair& p = section.pairs[i];
+        for (std::size_t k = 0; k < section.pairCount; ++k) {
+            const Pair& p = section.pairs[k];
             if (e.name == p.base && !present(p.partner))
                 writeElement(section, p.partner, section.zero);
         }
@@ -369,6 +404,7 @@ void Writer::writeSection(const Section& section)
     for (int sheet = 2; sheet <= sheets && m_app.state == 1; ++sheet) {
         m_xl.sheetsSelect(sheet);
         m_sheetName = m_xl.activeSheetName();
+        m_lastRow = lastUsedRow(m_xl);
         m_app.showProgress(std::string(section.progress));
         if (m_app.state != 1)
             break;
@@ -383,14 +419,15 @@ void Writer::writeSection(const Section& section)
         int row = listRow + 1;
         std::string first = cellText(m_xl, row, kCountColumn);
         long long sinceProgress = 0;
-        while (row < kSheetRows && m_app.state == 1) {
+        while (row <= m_lastRow && m_app.state == 1) {
             if (first.empty() || first == kEndMark || !structureFree(row))
                 break;
-            m_record.clear();
+            m_elements = 0;
+            m_recordNames.clear();
             m_anyAmount = false;
             collectRow(row);
-            const std::string skipped = m_cells[4] + " " + m_cells[5] + " " + m_cells[6];
-            for (++row; row < kSheetRows; ++row) {
+            std::swap(m_skipped, m_cells);  // the first row's cells, for a skipped row
+            for (++row; row <= m_lastRow; ++row) {
                 first = cellText(m_xl, row, kCountColumn);
                 if (!first.empty() || !structureFree(row))
                     break;
@@ -400,7 +437,7 @@ void Writer::writeSection(const Section& section)
                 collectContinuation(row);
             }
             if (!m_anyAmount) {
-                m_app.showProgress(skipped);
+                m_app.showProgress(m_skipped[4] + " " + m_skipped[5] + " " + m_skipped[6]);
                 continue;
             }
             writeRecord(section);
@@ -441,19 +478,16 @@ void placeWindow(shell::App& app, Application& xl)
     xl.setHeight(newHeight);
 }
 
-// A header element and its value. An empty value (an empty period cell, a
-// Podmiot1.JPK key with nothing after it) gives an empty element: a lone
-// opening tag would leave the file without its matching end tag.
-void appendLeaf(std::string& out, int level, std::string_view name, std::string_view value)
+// An element whose value may be empty. A lone opening tag would leave the
+// file malformed: an empty optional element is left out, an empty required
+// one is written empty.
+void appendValueLine(std::string& out, int level, std::string_view name, std::string_view value,
+                     bool optional = false)
 {
-    if (!value.empty()) {
+    if (!value.empty())
         appendElementLine(out, level, name, {}, value);
-        return;
-    }
-    out.append(static_cast<std::size_t>(2 * level), ' ');
-    out += '<';
-    out += name;
-    out += "/>\r\n";
+    else if (!optional)
+        appendElementLine(out, level, std::string(name) + "/", {}, {});
 }
 
 void writeHeader(std::string& out, char type, const std::tm& now, const std::string& dataOd,
@@ -472,10 +506,10 @@ void writeHeader(std::string& out, char type, const std::tm& now, const std::str
         appendElementLine(out, 2, "WariantFormularza", {}, "2");
         appendElementLine(out, 2, "CelZlozenia", {}, submissionPurpose(dataDo, made));
         appendElementLine(out, 2, "DataWytworzeniaJPK", {}, made);
-        appendLeaf(out, 2, "DataOd", dataOd);
-        appendLeaf(out, 2, "DataDo", dataDo);
+        appendValueLine(out, 2, "DataOd", dataOd);
+        appendValueLine(out, 2, "DataDo", dataDo);
         appendElementLine(out, 2, "DomyslnyKodWaluty", {}, "PLN");
-        appendLeaf(out, 2, "KodUrzedu", subjectRecord()[SubjectField::KodUrzedu]);
+        appendValueLine(out, 2, "KodUrzedu", subjectRecord()[SubjectField::KodUrzedu]);
     } else {
         out += "\r\n";
     }
@@ -484,16 +518,18 @@ void writeHeader(std::string& out, char type, const std::tm& now, const std::str
     const SubjectRecord& s = subjectRecord();
     appendElementLine(out, 1, "Podmiot1", {}, {});
     appendElementLine(out, 2, "IdentyfikatorPodmiotu", {}, {});
-    appendLeaf(out, 3, "etd:NIP", s[SubjectField::NIP]);
-    appendLeaf(out, 3, "etd:PelnaNazwa", s[SubjectField::PelnaNazwa]);
-    appendLeaf(out, 3, "etd:REGON", s[SubjectField::REGON]);
+    appendValueLine(out, 3, "etd:NIP", s[SubjectField::NIP]);
+    appendValueLine(out, 3, "etd:PelnaNazwa", s[SubjectField::PelnaNazwa]);
+    appendValueLine(out, 3, "etd:REGON", s[SubjectField::REGON], true);
     appendElementLine(out, 2, "/IdentyfikatorPodmiotu", {}, {});
     appendElementLine(out, 2, "AdresPodmiotu", {}, {});
     for (SubjectField f : {SubjectField::KodKraju, SubjectField::Wojewodztwo, SubjectField::Powiat,
                            SubjectField::Gmina, SubjectField::Ulica, SubjectField::NrDomu,
                            SubjectField::NrLokalu, SubjectField::Miejscowosc,
-                           SubjectField::KodPocztowy, SubjectField::Poczta})
-        appendLeaf(out, 3, SubjectRecord::key(f), s[f]);
+                           SubjectField::KodPocztowy, SubjectField::Poczta}) {
+        const bool required = f == SubjectField::KodKraju || f == SubjectField::Miejscowosc;
+        appendValueLine(out, 3, SubjectRecord::key(f), s[f], !required);
+    }
     appendElementLine(out, 2, "/AdresPodmiotu", {}, {});
     appendElementLine(out, 1, "/Podmiot1", {}, {});
 }
