@@ -7,7 +7,7 @@ BUILD="g++ cmake make pkg-config \
   qt6-base-dev libgl-dev libjpeg-dev libgtest-dev \
   libxlsxwriter-dev liborcus-dev libixion-dev libboost-dev libcli11-dev libxml2-dev"
 TEST="libxml2-utils libreoffice-calc-nogui fonts-dejavu-core python3 \
-  clang libclang-rt-14-dev"
+  dpkg-dev desktop-file-utils groff-base time clang libclang-rt-14-dev"
 
 missing=""
 want="$BUILD"

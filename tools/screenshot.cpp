@@ -1,10 +1,12 @@
 // Renders the main window for a working folder into a PNG, without a display
 // (run with QT_QPA_PLATFORM=offscreen). The window caption is drawn as a
-// plain title bar above the client area.
-//   zbir_screenshot WORKFOLDER OUT.png
+// plain title bar above the client area. Buttons named after OUT.png (object
+// names, e.g. XMLXLS XLSJPK) are clicked first, in that order.
+//   zbir_screenshot WORKFOLDER OUT.png [BUTTON...]
 
 #include "shell/gui/t_fo.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
@@ -15,8 +17,8 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: zbir_screenshot WORKFOLDER OUT.png\n");
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: zbir_screenshot WORKFOLDER OUT.png [BUTTON...]\n");
         return 2;
     }
     QApplication qapp(argc, argv);
@@ -24,6 +26,15 @@ int main(int argc, char** argv)
     zbir::shell::TFo fo(std::filesystem::current_path());
     fo.show();
     QApplication::processEvents();
+    for (int i = 3; i < argc; ++i) {
+        auto* button = fo.findChild<QAbstractButton*>(QString::fromLatin1(argv[i]));
+        if (!button) {
+            std::fprintf(stderr, "zbir_screenshot: no button %s\n", argv[i]);
+            return 2;
+        }
+        button->click();
+        QApplication::processEvents();
+    }
 
     const QPixmap client = fo.grab();
     const int bar = 24;

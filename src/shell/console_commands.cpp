@@ -10,6 +10,12 @@ namespace zbir::shell {
 
 namespace {
 
+int stopped(ConsolePort& port)
+{
+    port.message("operacja anulowana");
+    return ExitStopped;
+}
+
 int runInGroup(App& app, ConsolePort& port, Command command, const std::string& group)
 {
     const bool started = app.lastOk();
@@ -38,18 +44,28 @@ int runInGroup(App& app, ConsolePort& port, Command command, const std::string& 
         return started ? ExitOk : ExitFailed;
     case Command::Transport:
         app.MakeXLS();
+        port.finishProgress();
         break;
     case Command::Open:
         app.OpenXLS();
         break;
     case Command::Jpk:
-        // The combined file is built from the group's workbook, open first.
+        // The combined file is built from the group's workbook, open first;
+        // a stop request while it opens ends the command there.
         app.OpenXLS();
-        if (app.lastOk())
+        if (app.lastOk() && port.stopSeen())
+            return stopped(port);
+        if (app.lastOk()) {
             app.MakeJPK();
+            port.finishProgress();
+        }
         break;
     }
-    return app.lastOk() ? ExitOk : ExitFailed;
+    // An operation that got to its end despite a late stop request did
+    // what was asked.
+    if (app.lastOk())
+        return ExitOk;
+    return port.stopSeen() ? stopped(port) : ExitFailed;
 }
 
 }  // namespace
@@ -58,7 +74,9 @@ int runConsoleCommand(App& app, ConsolePort& port, Command command, const std::s
 {
     app.FoCreat();
     const int code = runInGroup(app, port, command, group);
-    app.ExiZBIR();
+    // A stop request seen while no operation ran has closed the window already.
+    if (!app.closed())
+        app.ExiZBIR();
     return code;
 }
 

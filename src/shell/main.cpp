@@ -4,6 +4,8 @@
 #include "shell/app.h"
 #include "shell/console_commands.h"
 #include "shell/console_port.h"
+#include "shell/help_text.h"
+#include "shell/terminal_interrupt.h"
 #include "shell/winfs.h"
 
 #include <CLI/CLI.hpp>
@@ -12,6 +14,8 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+
+#include <unistd.h>
 
 #ifdef ZBIR_WITH_GUI
 #include "shell/gui/t_fo.h"
@@ -83,46 +87,32 @@ int runWindow(int argc, char** argv, const std::filesystem::path& program)
 
 int main(int argc, char** argv)
 {
-    CLI::App cli{u8("ZBIR - integrator jednolitych plik\xF3w kontrolnych (JPK).\n"
-                    "Bez polecenia otwiera okno programu w folderze roboczym; pliki *.XML "
-                    "le\xBF\xB9 w folderze nadrz\xEA" "dnym."),
-                 "zbir"};
-    cli.set_version_flag("--version", std::string("zbir ") + ZBIR_VERSION, u8("wersja programu"));
-    cli.set_help_flag("-h,--help", u8("ta pomoc"));
+    const HelpText& help = helpText(polishHelpWanted());
+    CLI::App cli{u8(help.description), "zbir"};
+    cli.set_version_flag("--version", std::string("zbir ") + ZBIR_VERSION, u8(help.versionFlag));
+    cli.set_help_flag("-h,--help", u8(help.helpFlag));
 
     std::string folder;
-    cli.add_option("-C,--folder", folder, u8("folder roboczy (domy\x9Clnie bie\xBF\xB9" "cy)"))
+    cli.add_option("-C,--folder", folder, u8(help.folderOption))
         ->check(CLI::ExistingDirectory)
         ->option_text("DIR");
+    // `zbir DIR` is `zbir -C DIR`: a folder dropped on the desktop launcher.
+    cli.add_option("DIR", folder, u8(help.folderArgument))->check(CLI::ExistingDirectory)->option_text(" ");
 
     std::string group;
-    struct Sub {
-        const char* name;
-        Command command;
-        const char* help;
-        bool takesGroup;
-    };
-    const Sub subs[] = {
-        {"groups", Command::Groups, "grupy plik\xF3w (* przy grupie wybranej na starcie)", false},
-        {"files", Command::Files, "pliki grupy, tak jak lista w oknie", true},
-        {"transport", Command::Transport, "Transport XML do XLS: zeszyt grupy w folderze roboczym", true},
-        {"open", Command::Open, "Wczytaj gotowy XLS: otwiera zeszyt grupy", true},
-        {"jpk", Command::Jpk, "Zr\xF3" "b zbiorczy JPK: wczytuje zeszyt grupy i tworzy plik zbiorczy", true},
-    };
     Command chosen = Command::Groups;
     bool any = false;
-    for (const Sub& s : subs) {
-        CLI::App* sub = cli.add_subcommand(s.name, u8(s.help));
+    for (const CommandHelp& s : help.commands) {
+        CLI::App* sub = cli.add_subcommand(s.name, u8(s.text));
         if (s.takesGroup)
-            sub->add_option("GROUP", group, u8("grupa plik\xF3w (domy\x9Clnie wybrana na starcie)"));
+            sub->add_option("GROUP", group, u8(help.groupArgument));
         sub->callback([&chosen, &any, c = s.command] {
             chosen = c;
             any = true;
         });
     }
     cli.require_subcommand(0, 1);
-    cli.footer(u8("Komunikaty id\xB9 na stderr, wyniki na stdout; kod wyj\x9C" "cia 0, gdy polecenie "
-                  "si\xEA uda\xB3" "o."));
+    cli.footer(u8(help.footer));
 
     try {
         cli.parse(argc, argv);
@@ -143,7 +133,16 @@ int main(int argc, char** argv)
     if (!any)
         return runWindow(argc, argv, program);
 
-    ConsolePort port;
+    ConsolePort port(std::cout, std::cerr, ConsolePort::optionsFor(STDERR_FILENO));
     App app(std::filesystem::current_path(), port, zbir::workbook::embeddedProvider(), program);
-    return runConsoleCommand(app, port, chosen, zbir::shell::winfs::fromNative(group));
+    // Ctrl+C is the exit button; the notice shows at once, even while a long
+    // step runs that looks at the request only when it ends.
+    TerminalInterrupt::install(
+        std::string(isatty(STDERR_FILENO) ? "\n" : "") +
+        ConsolePort::terminalText("zbir: Ctrl+C: zatrzymuj\xEA operacj\xEA (jeszcze raz Ctrl+C: "
+                                  "koniec od razu)\n"));
+    port.watchStop(&TerminalInterrupt::pressed, [&app] { app.ExiZBIR(); });
+    const int code = runConsoleCommand(app, port, chosen, zbir::shell::winfs::fromNative(group));
+    TerminalInterrupt::uninstall();
+    return code;
 }

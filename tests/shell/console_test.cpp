@@ -63,6 +63,114 @@ TEST(ConsolePort, PrintsStatusLinesAsUtf8WithErrorsMarked)
     EXPECT_EQ(out.str(), "");
 }
 
+TEST(ConsolePort, PlainProgressLinesWhenAFileBeginsAndNowAndThen)
+{
+    double clock = 0;
+    ConsoleOptions options;
+    options.plainEvery = 10;
+    options.clock = [&clock] { return clock; };
+    std::ostringstream out, err;
+    ConsolePort port(out, err, options);
+
+    port.finishProgress();  // nothing to sum up yet
+    port.showStatus("JPK_VAT_2017_05_A.XML", DarkRed);
+    port.showProgress({0, 2, 0});
+    clock = 5;
+    port.showProgress({0, 2, 100});  // the same file, within 10 s: no line
+    clock = 12;
+    port.showProgress({0, 2, 6000});
+    port.showStatus("JPK_VAT_2017_05_B.XML", DarkRed);
+    clock = 13;
+    port.showProgress({1, 2, 6500});
+    clock = 16;
+    port.finishProgress();
+    port.finishProgress();
+    EXPECT_EQ(err.str(), "zbir: JPK_VAT_2017_05_A.XML\n"
+                         "zbir: plik 1/2, 0 rekordów\n"
+                         "zbir: plik 1/2, 6 000 rekordów, 500 rek./s, 0:12\n"
+                         "zbir: JPK_VAT_2017_05_B.XML\n"
+                         "zbir: plik 2/2, 6 500 rekordów, 500 rek./s, 0:13\n"
+                         "zbir: razem 6 500 rekordów w 16 s (406 rek./s)\n");
+    EXPECT_EQ(out.str(), "");
+}
+
+TEST(ConsolePort, TerminalBarIsRedrawnInPlaceAndMakesRoomForStatusLines)
+{
+    double clock = 0;
+    ConsoleOptions options;
+    options.terminal = true;
+    options.colour = true;
+    options.columns = 80;
+    options.clock = [&clock] { return clock; };
+    std::ostringstream out, err;
+    ConsolePort port(out, err, options);
+
+    const std::string bar1 = "\rzbir: [--------------------] plik 1/2  100 rekordów\x1b[K";
+    const std::string bar2 = "\rzbir: [##########----------] plik 2/2  3 000 rekordów  1 500 rek./s  0:02\x1b[K";
+    port.showProgress({0, 2, 100});
+    clock = 0.05;
+    port.showProgress({0, 2, 200});  // within a tenth of a second: not drawn
+    EXPECT_EQ(err.str(), bar1);
+    clock = 2;
+    port.showProgress({1, 2, 3000});
+    port.showStatus("Nie ma  JPK_VAT_2017_05", Red);
+    port.showStatus("Zako\xF1" "czono prac\xEA nad ..\\JPK_VAT_2017_05.xml", Red);
+    port.finishProgress();
+    EXPECT_EQ(err.str(), bar1 + bar2 +
+                             "\r\x1b[K\x1b[31mzbir: błąd: Nie ma  JPK_VAT_2017_05\x1b[0m\n" + bar2 +
+                             // A red final message that is no failure is not marked as one.
+                             "\r\x1b[Kzbir: Zakończono pracę nad ..\\JPK_VAT_2017_05.xml\n" + bar2 +
+                             "\r\x1b[Kzbir: razem 3 000 rekordów w 2,0 s (1 500 rek./s)\n");
+}
+
+TEST(ConsolePort, TerminalBarIsCutToTheWidthInCharacters)
+{
+    ConsoleOptions options;
+    options.terminal = true;
+    options.columns = 51;  // 50 characters drawn; "ó" takes two bytes but one column
+    options.clock = [] { return 0.0; };
+    std::ostringstream out, err;
+    ConsolePort port(out, err, options);
+    port.showProgress({0, 2, 100});
+    EXPECT_EQ(err.str(), "\rzbir: [--------------------] plik 1/2  100 rekordó\x1b[K");
+}
+
+TEST(ConsolePort, AStopRequestRunsTheExitButtonOnce)
+{
+    std::ostringstream out, err;
+    ConsolePort port(out, err);
+    port.processEvents();  // nothing watched
+    bool requested = false;
+    int stops = 0;
+    port.watchStop([&requested] { return requested; }, [&stops] { ++stops; });
+    port.processEvents();
+    EXPECT_EQ(stops, 0);
+    EXPECT_FALSE(port.stopSeen());
+    requested = true;
+    port.processEvents();
+    port.processEvents();
+    EXPECT_EQ(stops, 1);
+    EXPECT_TRUE(port.stopSeen());
+}
+
+TEST(ConsoleCommands, AStopRequestEndsTheOperationAsTheWindowsStopWould)
+{
+    Tree t;
+    std::ostringstream out, err;
+    ConsolePort port(out, err);
+    App app(t.work, port, std::make_shared<zbir::test::NoSpreadsheet>());
+    port.watchStop([] { return true; }, [&app] { app.ExiZBIR(); });
+    EXPECT_EQ(runConsoleCommand(app, port, Command::Transport), ExitStopped);
+    EXPECT_TRUE(app.closed());
+    // The request is seen at the transport's first status update, the
+    // cleared status line, just before its log entry.
+    const std::string log = readFile(t.work / "ZBIR.LOG");
+    EXPECT_NE(log.find("    ~~~~~  operacja anulowana  ~~~~~\r\n  Transport plik"), std::string::npos) << log;
+    EXPECT_EQ(log.substr(log.size() - 5), "  -\r\n");  // the exit button, once
+    EXPECT_EQ(log.find("  -\r\n"), log.size() - 5);
+    EXPECT_NE(err.str().find("zbir: operacja anulowana\n"), std::string::npos) << err.str();
+}
+
 TEST(ConsoleCommands, RunTheWindowsStartUpAndEndLikeTheExitButton)
 {
     Tree t;
@@ -127,6 +235,30 @@ TEST(CommandLine, OperationsOnAMissingWorkbookFail)
         EXPECT_NE(text.find("zbir: błąd: "), std::string::npos) << text;
     }
     EXPECT_FALSE(fs::exists(t.tmp / "JPK_VAT_2017_04.xml"));
+}
+
+TEST(CommandLine, HelpInTheLocalesLanguage)
+{
+    std::string text;
+    const std::string zbir = quoted(ZBIR_BINARY);
+    EXPECT_EQ(runCommand("env -u LC_ALL -u LC_MESSAGES LANG=pl_PL.UTF-8 " + zbir + " --help", &text), 0);
+    EXPECT_NE(text.find("Praca miesięczna"), std::string::npos) << text;
+    EXPECT_NE(text.find("130 zatrzymane przez Ctrl+C"), std::string::npos) << text;
+    // The C locale names no language: the program's own Polish.
+    EXPECT_EQ(runCommand("env -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8 " + zbir + " --help", &text), 0);
+    EXPECT_NE(text.find("Praca miesięczna"), std::string::npos) << text;
+    EXPECT_EQ(runCommand("env -u LC_ALL LC_MESSAGES=en_GB.UTF-8 LANG=pl_PL.UTF-8 " + zbir + " --help", &text), 0);
+    EXPECT_NE(text.find("A month's work"), std::string::npos) << text;
+    EXPECT_NE(text.find("130 when\nstopped by Ctrl+C"), std::string::npos) << text;
+}
+
+TEST(CommandLine, AFolderArgumentIsTheWorkingFolder)
+{
+    Tree t;
+    std::string text;
+    EXPECT_EQ(runZbir(quoted(t.work) + " groups", &text, true), 0);
+    EXPECT_EQ(text, "  JPK_VAT_2017_04\n* JPK_VAT_2017_05\n");
+    EXPECT_EQ(runZbir(quoted(t.tmp / "missing") + " groups", &text, false), 2);
 }
 
 TEST(CommandLine, HelpVersionAndUsageErrors)
