@@ -203,6 +203,13 @@ bool JpkBench::load(std::string_view script)
             // a name or value the spreadsheet refuses: as if the user had been refused
         }
     }
+    // The transport ends every file sheet with its end mark; without one the
+    // JPK build searches a sheet down to the spreadsheet's last row, which
+    // is slow but no fault, so each sheet keeps a mark below the script's rows.
+    for (int sheet = 2; sheet <= sheets; ++sheet) {
+        xl.sheetsSelect(sheet);
+        xl.setCellValue(CellScriptLimits::kRows + 1, 1, "LuKa-Werks");
+    }
     return sheets > 0;
 }
 

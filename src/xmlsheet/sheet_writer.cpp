@@ -305,18 +305,23 @@ void transportFile(TransportContext& ctx, int index)
         return;
     }
 
-    // A copy that could not be written whole (a full disk) never stays as "xx".
+    // Only a copy of the whole file takes its place in TXT: one cut short by
+    // a stop, a fault of the scanner or a failed write (a full disk) is
+    // removed, and an earlier copy of that name stays as it was.
     const std::filesystem::path temp = app.workFolder() / "xx";
+    std::error_code ec;
     try {
         copy.create(temp);
         scanner.scan(writer);
         copy.close();
     } catch (...) {
-        std::error_code ec;
         std::filesystem::remove(temp, ec);
         throw;
     }
-    placeCopy(temp, app.resolve(copyName(writer.fileName(), scanner.modified())));
+    if (scanner.complete())
+        placeCopy(temp, app.resolve(copyName(writer.fileName(), scanner.modified())));
+    else
+        std::filesystem::remove(temp, ec);
 
     if (!scanner.error().empty())
         report(scanner.error());

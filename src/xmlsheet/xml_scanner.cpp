@@ -114,6 +114,7 @@ bool XmlScanner::open(const std::filesystem::path& file)
     m_eof = true;
     m_afterCr = false;
     m_fault = false;
+    m_complete = false;
     m_highWater = 0;
     m_depth = 0;
     for (auto& s : m_stack)
@@ -393,7 +394,8 @@ void XmlScanner::scan(ScanConsumer& consumer)
             break;
         }
     }
-    if (!stopped && !m_fault) {
+    m_complete = !stopped && !m_fault;
+    if (m_complete) {
         if (!any)
             notice("brak znacznik\xF3w XML");
         else if (m_depth > 0)

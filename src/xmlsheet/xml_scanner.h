@@ -39,6 +39,8 @@ public:
     // the scan then goes on); empty otherwise. The first problem is kept. The caller
     // shows it and logs it.
     const std::string& error() const;
+    // Whether the last scan read its file to the end: no stop, no fault.
+    bool complete() const { return m_complete; }
 
     // 'U', 'W', 'L' or 'M', as the declaration set it ('U' without one).
     char encodingLetter() const { return m_letter; }
@@ -96,6 +98,7 @@ private:
     bool m_eof = true;
     bool m_afterCr = false;
     bool m_fault = false;
+    bool m_complete = false;
     std::size_t m_itemCap = kDefaultItemCap;
     std::size_t m_highWater = 0;
 
