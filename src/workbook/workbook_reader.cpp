@@ -10,6 +10,7 @@
 #include <orcus/zip_archive.hpp>
 #include <orcus/zip_archive_stream.hpp>
 
+#include <cstdint>
 #include <cstring>
 
 #include <fstream>
@@ -47,6 +48,63 @@ bool wellFormedPart(const std::vector<unsigned char>& part)
     quiet.fatalError = ignoreXmlMessage;
     return xmlSAXUserParseMemory(&quiet, nullptr, reinterpret_cast<const char*>(part.data()),
                                  static_cast<int>(part.size())) == 0;
+}
+
+std::uint32_t le32(const std::string& b, std::size_t at)
+{
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 2])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
+}
+
+unsigned le16(const std::string& b, std::size_t at)
+{
+    return static_cast<unsigned>(static_cast<unsigned char>(b[at])) |
+           static_cast<unsigned>(static_cast<unsigned char>(b[at + 1])) << 8;
+}
+
+// The name of the first entry of the archive's central directory whose
+// declared size cannot be true: more than a stored entry holds, or more
+// than deflating can shrink to its compressed size. orcus sets aside the
+// declared size before it inflates, so a damaged file of a few kilobytes
+// could ask for gigabytes. Empty when all sizes are possible or the
+// directory cannot be found (orcus then says why).
+std::string impossibleEntrySize(const std::string& bytes)
+{
+    constexpr std::size_t kEndRecord = 22;
+    constexpr std::size_t kEntryHeader = 46;
+    constexpr std::uint64_t kDeflateRatio = 1032;  // the most deflate can shrink
+    if (bytes.size() < kEndRecord)
+        return {};
+    std::size_t end = bytes.size() - kEndRecord;
+    const std::size_t lowest = bytes.size() > kEndRecord + 0xFFFF ? bytes.size() - kEndRecord - 0xFFFF : 0;
+    while (le32(bytes, end) != 0x06054b50) {
+        if (end == lowest)
+            return {};
+        --end;
+    }
+    std::size_t at = le32(bytes, end + 16);
+    const unsigned entries = le16(bytes, end + 10);
+    for (unsigned i = 0; i < entries; ++i) {
+        if (at + kEntryHeader > bytes.size() || le32(bytes, at) != 0x02014b50)
+            return {};
+        const unsigned method = le16(bytes, at + 10);
+        const std::uint64_t packed = le32(bytes, at + 20);
+        const std::uint64_t size = le32(bytes, at + 24);
+        const std::size_t nameLength = le16(bytes, at + 28);
+        const std::size_t next = at + kEntryHeader + nameLength + le16(bytes, at + 30) + le16(bytes, at + 32);
+        if (next > bytes.size())
+            return {};
+        const std::string name = bytes.substr(at + kEntryHeader, nameLength);
+        if (packed != 0xFFFFFFFF && size != 0xFFFFFFFF) {  // Zip64 sizes live elsewhere
+            if ((method == 0 && size != packed) || (method == 8 && size > packed * kDeflateRatio + 0xFFFF) ||
+                packed > bytes.size())
+                return name.empty() ? std::string("?") : name;
+        }
+        at = next;
+    }
+    return {};
 }
 
 // The name of the first XML part of the archive that is not well-formed
@@ -93,7 +151,9 @@ std::unique_ptr<Workbook> loadWorkbookFile(const std::filesystem::path& path)
     try {
         if (bytes.size() < 2 || bytes.compare(0, 2, "PK") != 0)
             throw notAWorkbook("to nie jest skoroszyt Office Open XML");
-        const std::string damaged = damagedPart(bytes);
+        std::string damaged = impossibleEntrySize(bytes);
+        if (damaged.empty())
+            damaged = damagedPart(bytes);
         if (!damaged.empty())
             throw notAWorkbook("uszkodzona cz\xEA\x9C\xE6 " + text::fromUtf8(damaged));
         format = orcus::detect(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());

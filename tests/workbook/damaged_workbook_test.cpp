@@ -76,6 +76,22 @@ TEST(DamagedWorkbook, MalformedContentTypesIsRefused)
     EXPECT_NE(refusal(dir / "G.XLS").find("[Content_Types].xml"), std::string::npos);
 }
 
+// Found by fuzzing: a central directory entry claiming a part of 772 MB in a
+// file of 30 KB made orcus set aside that much memory before reading it.
+TEST(DamagedWorkbook, ImpossibleEntrySizeIsRefusedBeforeAnyIsSetAside)
+{
+    TempDir dir;
+    std::string zip = storedZip({{"[Content_Types].xml", kContentTypes}, {"xl/workbook.xml", "<workbook/>"}});
+    const std::size_t central = zip.find("PK\x01\x02", 0);
+    ASSERT_NE(central, std::string::npos);
+    const std::size_t second = zip.find("PK\x01\x02", central + 4);  // xl/workbook.xml
+    ASSERT_NE(second, std::string::npos);
+    for (std::size_t field : {second + 20, second + 24})  // compressed, then uncompressed size
+        zip.replace(field, 4, std::string("\x00\x00\x04\x2E", 4));
+    writeFile(dir / "G.XLS", zip);
+    EXPECT_NE(refusal(dir / "G.XLS").find("xl/workbook.xml"), std::string::npos);
+}
+
 TEST(DamagedWorkbook, EmptyJunkTruncatedAndFolderAreRefused)
 {
     TempDir dir;
