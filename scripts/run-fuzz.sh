@@ -16,6 +16,10 @@ BUILD_DIR=${ZBIR_FUZZ_BUILD_DIR:-build-fuzz}
 SECONDS_EACH=${ZBIR_FUZZ_SECONDS:-60}
 TIMEOUT=${ZBIR_FUZZ_TIMEOUT:-10}
 TARGETS=${ZBIR_FUZZ_TARGETS:-"codepage scanner subject workbook_open jpk_writer"}
+if [ "$SECONDS_EACH" -le 0 ]; then
+  echo "fuzzing skipped (ZBIR_FUZZ_SECONDS=$SECONDS_EACH)"
+  exit 0
+fi
 
 # zbir_core is built with whatever compiler the folder was configured with,
 # so the fuzz build has a folder of its own, configured for clang.
