@@ -1,6 +1,7 @@
 #!/bin/sh
 # Sets up, builds with warnings as errors under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs every test.
+# UndefinedBehaviorSanitizer, and runs every test; then runs each fuzz
+# target briefly (ZBIR_FUZZ_SECONDS per target, default 20; 0 skips them).
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -11,5 +12,5 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export LSAN_OPTIONS=suppressions=$PWD/tests/support/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-cd "$BUILD_DIR"
-ctest --output-on-failure -j "$(nproc)" "$@"
+(cd "$BUILD_DIR" && ctest --output-on-failure -j "$(nproc)" "$@")
+ZBIR_FUZZ_SECONDS=${ZBIR_FUZZ_SECONDS:-20} ./scripts/run-fuzz.sh

@@ -1,9 +1,10 @@
 #include "jpkvat/subject.h"
 
+#include "encoding/charset.h"
+#include "encoding/codepage.h"
 #include "shell/app.h"
 
 #include <fstream>
-#include <iterator>
 
 namespace zbir::jpkvat {
 
@@ -36,9 +37,22 @@ constexpr std::size_t kLineLimit = 999;
 // The separator's position must fit in one byte (1-based).
 constexpr std::size_t kLastSeparatorPosition = 255;
 constexpr char kEndOfFile = 26;
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// A line saved in UTF-8 rather than the program's code page: valid UTF-8
+// with characters beyond ASCII, which Windows-1250 Polish text never is.
+std::string utf8Line(std::string_view line)
+{
+    if (encoding::asciiPrefixLength(line) == line.size() || !encoding::isValidUtf8(line))
+        return {};
+    return encoding::fromUtf8Text(line);
+}
 
 void applyLine(SubjectRecord& record, std::string_view line)
 {
+    const std::string converted = utf8Line(line);
+    if (!converted.empty())
+        line = converted;
     line = line.substr(0, kLineLimit);
     const std::size_t sep = line.find(": ");
     if (sep == std::string_view::npos || sep + 1 > kLastSeparatorPosition)
@@ -83,6 +97,8 @@ SubjectRecord parseSubjectDefinitions(std::string_view text)
     record.setPlaceholders();
     if (const std::size_t eof = text.find(kEndOfFile); eof != std::string_view::npos)
         text = text.substr(0, eof);
+    if (text.starts_with(kUtf8Bom))
+        text.remove_prefix(kUtf8Bom.size());
     // Lines end at CR LF, LF or a lone CR.
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -107,7 +123,12 @@ void ReadSubjectDefinitions(shell::App& app)
     std::ifstream in(app.resolve(std::string(kSubjectFileName)), std::ios::binary);
     if (!in)
         return;
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Read in large blocks: a character at a time took seconds for a file
+    // of tens of megabytes.
+    std::string text;
+    char block[1 << 16];
+    while (in.read(block, sizeof block) || in.gcount() > 0)
+        text.append(block, static_cast<std::size_t>(in.gcount()));
     if (in.bad())
         return;  // unreadable: the placeholders stay
     record = parseSubjectDefinitions(text);

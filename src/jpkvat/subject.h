@@ -59,6 +59,8 @@ inline constexpr std::string_view kSubjectFileName = "Podmiot1.JPK";
 void ReadSubjectDefinitions(shell::App& app);
 
 // The same from the file's bytes (no log entry): placeholders, then the lines.
+// A line that is UTF-8 (valid, with characters beyond ASCII) is read as UTF-8,
+// and a leading UTF-8 byte-order mark is skipped: editors save the file so.
 SubjectRecord parseSubjectDefinitions(std::string_view text);
 
 }  // namespace zbir::jpkvat

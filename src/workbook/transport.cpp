@@ -43,11 +43,22 @@ public:
 
 private:
     bool fail(const std::string& message);
+    void note(const std::exception& e);
     bool prepareWorkbook(Application& xl);
 
     App& m_app;
     std::string m_doing;  // what the run is busy with, for failure messages
 };
+
+// The spreadsheet's own reason for a refused save goes to the log: the
+// status line names only the situation (the disk may be full, say).
+void Transport::note(const std::exception& e)
+{
+    try {
+        m_app.logEvent(9, shell::winfs::display(workbookPath(m_app)) + ": " + e.what());
+    } catch (const std::exception&) {
+    }
+}
 
 bool Transport::fail(const std::string& message)
 {
@@ -113,7 +124,8 @@ bool Transport::run()
     bool saved = true;
     try {
         xl.activeWorkbookSaveAs(path.string());
-    } catch (const AutomationError&) {
+    } catch (const AutomationError& e) {
+        note(e);
         m_app.showError("Nie mog\xEA zapisa\xE6 pliku " + shell::winfs::display(path));
         saved = false;
     }
@@ -170,7 +182,8 @@ bool Transport::prepareWorkbook(Application& xl)
     }
     try {
         xl.activeWorkbookSaveAs(path.string());
-    } catch (const AutomationError&) {
+    } catch (const AutomationError& e) {
+        note(e);
         return fail("Masz otwarty arkusz o takiej nazwie");
     }
 

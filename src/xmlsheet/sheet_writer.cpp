@@ -293,21 +293,38 @@ void transportFile(TransportContext& ctx, int index)
     CopyWriter copy(scanner);
     SheetWriter writer(ctx, index, &copy);
     writer.start();
-    if (!scanner.open(app.resolve("..\\" + writer.fileName())))
-        return;
-
-    const std::filesystem::path temp = app.workFolder() / "xx";
-    copy.create(temp);
-    scanner.scan(writer);
-    copy.close();
-    placeCopy(temp, app.resolve(copyName(writer.fileName(), scanner.modified())));
-
-    if (!scanner.error().empty()) {
-        const std::string& fault = scanner.error();  // names the file
+    auto report = [&](const std::string& fault) {  // names the file
         ctx.faults.push_back(fault);
         app.logEvent(9, fault);
         app.showError(fault);
+    };
+    if (!scanner.open(app.resolve("..\\" + writer.fileName()))) {
+        // Listed but gone, unreadable or a folder: its sheet keeps only the
+        // name, and the run does not count as complete.
+        report(writer.fileName() + ": nie mo\xBFna odczyta\xE6 pliku");
+        return;
     }
+
+    // Only a copy of the whole file takes its place in TXT: one cut short by
+    // a stop, a fault of the scanner or a failed write (a full disk) is
+    // removed, and an earlier copy of that name stays as it was.
+    const std::filesystem::path temp = app.workFolder() / "xx";
+    std::error_code ec;
+    try {
+        copy.create(temp);
+        scanner.scan(writer);
+        copy.close();
+    } catch (...) {
+        std::filesystem::remove(temp, ec);
+        throw;
+    }
+    if (scanner.complete())
+        placeCopy(temp, app.resolve(copyName(writer.fileName(), scanner.modified())));
+    else
+        std::filesystem::remove(temp, ec);
+
+    if (!scanner.error().empty())
+        report(scanner.error());
     writer.finish();
 }
 

@@ -1,5 +1,6 @@
 #include "xmlsheet/xml_scanner.h"
 
+#include "encoding/charset.h"
 #include "encoding/codepage.h"
 #include "shell/winfs.h"
 
@@ -113,6 +114,7 @@ bool XmlScanner::open(const std::filesystem::path& file)
     m_eof = true;
     m_afterCr = false;
     m_fault = false;
+    m_complete = false;
     m_highWater = 0;
     m_depth = 0;
     for (auto& s : m_stack)
@@ -150,10 +152,15 @@ const std::string& XmlScanner::error() const
 
 void XmlScanner::fault(const std::string& what)
 {
-    if (!m_fault)
-        m_error = m_fileName + ": " + what;
+    notice(what);
     m_fault = true;
     m_eof = true;
+}
+
+void XmlScanner::notice(const std::string& what)
+{
+    if (m_error.empty())
+        m_error = m_fileName + ": " + what;
 }
 
 // Appends the next chunk of the file to the window, a line end (CR LF, CR or
@@ -336,6 +343,16 @@ void XmlScanner::appendValue(std::string_view raw, std::string& out) const
     out += encoding::decodeReferences(text);
 }
 
+// A file declared in a single-byte code page whose text is UTF-8 would be
+// read as the wrong letters; the user is told once.
+void XmlScanner::checkDeclaredEncoding(std::string_view raw)
+{
+    if (m_letter == 'U' || !m_error.empty() || encoding::asciiPrefixLength(raw) == raw.size())
+        return;
+    if (encoding::isValidUtf8(raw))
+        notice("tekst w UTF-8 wbrew deklaracji kodowania");
+}
+
 int XmlScanner::columnFor(const std::string& tag) const
 {
     const std::size_t mask = m_columns.size() - 1;
@@ -368,9 +385,21 @@ void XmlScanner::scan(ScanConsumer& consumer)
         }
     }
 
+    bool any = false;
+    bool stopped = false;
     while (step(consumer)) {
-        if (m_keepGoing && !m_keepGoing())
+        any = true;
+        if (m_keepGoing && !m_keepGoing()) {
+            stopped = true;
             break;
+        }
+    }
+    m_complete = !stopped && !m_fault;
+    if (m_complete) {
+        if (!any)
+            notice("brak znacznik\xF3w XML");
+        else if (m_depth > 0)
+            notice("plik urwany, brak " + m_stack[1]);
     }
     std::fclose(m_file);
     m_file = nullptr;
@@ -450,6 +479,7 @@ bool XmlScanner::takeValue(std::string& value)
         if (lt == std::string::npos)
             return true;  // no "<" up to the end: nothing is taken
         if (lt > 0) {
+            checkDeclaredEncoding(std::string_view(cur(), lt));
             appendValue(std::string_view(cur(), lt), value);
             consume(lt);
         }
@@ -523,6 +553,8 @@ bool XmlScanner::step(ScanConsumer& consumer)
     if (m_fault)
         return false;
     std::size_t length = gt == std::string::npos ? avail() : gt + 1;
+    if (gt == std::string::npos)
+        notice("plik urwany w znaczniku");
     m_rawTag.assign(cur(), length);
     consume(length);
     skipBlanks();
@@ -565,6 +597,8 @@ bool XmlScanner::step(ScanConsumer& consumer)
         --m_depth;
         return true;
     }
+    if (tag.size() > 1 && tag[1] == '/')
+        notice("znacznik " + tag + " nie zamyka otwartego elementu");
 
     ensure(2);
     bool opens = !selfClosing && avail() >= 1 && cur()[0] == '<' && (avail() < 2 || cur()[1] != '/') &&
@@ -572,6 +606,8 @@ bool XmlScanner::step(ScanConsumer& consumer)
     if (opens) {
         if (m_depth < kMaxDepth)
             ++m_depth;
+        else
+            notice("zagnie\xBF" "d\xBF" "enie g\xB3\xEA" "bsze ni\xBF " + std::to_string(kMaxDepth) + " poziom\xF3w");
         m_opening.level = m_depth;
         toProgramText(m_rawAttributes, m_opening.attributes);
         if (tag == m_recordTag) {
@@ -609,8 +645,16 @@ bool XmlScanner::step(ScanConsumer& consumer)
         makeClosing(m_rawClosing, m_rawTag);
         if (!takeValue(e.value))
             return false;
-        if (!startsWith(m_rawClosing))
-            return !m_fault;  // mixed content: the element is dropped
+        if (!startsWith(m_rawClosing)) {
+            // Mixed content: the element is dropped.
+            if (!m_fault && !(tag.size() > 1 && tag[1] == '/')) {
+                if (find('<', 0) == std::string::npos)
+                    notice("plik urwany w elemencie " + tag);
+                else
+                    notice("element " + tag + " pomini\xEAty, tekst mieszany ze znacznikami");
+            }
+            return !m_fault;
+        }
         consume(m_rawClosing.size());
     }
     e.level = m_depth + 1;

@@ -33,8 +33,14 @@ public:
     bool modified() const;
     void raiseModified();
     // Program-text message when the file ended early on a fault (an item beyond the size cap,
-    // a read error); empty otherwise. The caller shows it and logs it.
+    // a read error), or when part of it could not be laid out as written (no tags at all, a
+    // file cut short, an element dropped for mixed content, a closing tag that closes no open
+    // container, nesting deeper than kMaxDepth, UTF-8 text under a single-byte declaration;
+    // the scan then goes on); empty otherwise. The first problem is kept. The caller
+    // shows it and logs it.
     const std::string& error() const;
+    // Whether the last scan read its file to the end: no stop, no fault.
+    bool complete() const { return m_complete; }
 
     // 'U', 'W', 'L' or 'M', as the declaration set it ('U' without one).
     char encodingLetter() const { return m_letter; }
@@ -56,7 +62,8 @@ private:
     bool skipTo(char c);
     void skipBlanks();
     void consume(std::size_t n) { m_pos += n; }
-    void fault(const std::string& what);
+    void fault(const std::string& what);   // ends the file
+    void notice(const std::string& what);  // the scan goes on
 
     // One step; false when the file is done or ended on a fault.
     bool step(ScanConsumer& consumer);
@@ -64,6 +71,7 @@ private:
     void takeComment(ScanConsumer& consumer, std::size_t length);
     bool takeValue(std::string& value);
     void stripClosingPrefixAhead();
+    void checkDeclaredEncoding(std::string_view raw);
 
     // Raw text of the file in program text: assigned to `out`; appended with
     // character references resolved.
@@ -90,6 +98,7 @@ private:
     bool m_eof = true;
     bool m_afterCr = false;
     bool m_fault = false;
+    bool m_complete = false;
     std::size_t m_itemCap = kDefaultItemCap;
     std::size_t m_highWater = 0;
 

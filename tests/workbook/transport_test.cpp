@@ -337,7 +337,11 @@ TEST_F(TransportTest, UnopenableFileLeavesOnlyItsNameOnItsSheet)
     fs::create_symlink(root / "gone.xml", root / "JPK_VAT_2017_05_C.xml");
     start(kGroup).MakeXLS();
 
-    EXPECT_TRUE(app->lastOk()) << app->statusText();
+    // The run completes and saves, but says which file it could not read.
+    EXPECT_FALSE(app->lastOk());
+    EXPECT_EQ(app->statusText(), std::string("JPK_VAT_2017_05_C.XML: nie mo\xBFna odczyta\xE6 pliku").substr(0, 50));
+    EXPECT_TRUE(logHas("  ... JPK_VAT_2017_05_C.XML: nie mo\xBFna odczyta\xE6 pliku"));
+    EXPECT_TRUE(logHas(kLog7));
     ASSERT_EQ(sheetNames(), (std::vector<std::string>{"-SUMA-", "A", "B", "C"}));
     xl().sheetsSelect(4);
     EXPECT_EQ(xl().cellValue(1, 77), "JPK_VAT_2017_05_C.XML");

@@ -1,0 +1,244 @@
+#include "fuzz_support.h"
+
+#include <libxml/parser.h>
+#include <libxml/xmlerror.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace zbir::fuzz {
+
+namespace {
+
+void removeTree()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(parentFolder(), ec);
+}
+
+void ignoreError(void*, const char*, ...) {}
+void ignoreStructuredError(void*, xmlErrorPtr) {}
+
+struct Libxml {
+    Libxml()
+    {
+        xmlInitParser();
+        xmlSetGenericErrorFunc(nullptr, ignoreError);
+        xmlSetStructuredErrorFunc(nullptr, ignoreStructuredError);
+    }
+};
+
+}  // namespace
+
+const std::filesystem::path& parentFolder()
+{
+    static const std::filesystem::path folder = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "zbir-fuzz-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) {
+            std::perror("mkdtemp");
+            std::abort();
+        }
+        std::filesystem::path p(pattern);
+        std::filesystem::create_directory(p / "praca");
+        std::atexit(removeTree);
+        return p;
+    }();
+    return folder;
+}
+
+std::filesystem::path workFolder()
+{
+    return parentFolder() / "praca";
+}
+
+void writeFile(const std::filesystem::path& path, std::string_view bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        violated("the fuzz target could not write its input file", path.string());
+}
+
+std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+bool wellFormedXml(std::string_view bytes, std::string* error)
+{
+    static const Libxml libxml;
+    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+    if (!ctxt)
+        violated("libxml2 has no memory for a parser");
+    xmlDocPtr doc = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), "fuzz.xml", nullptr,
+                                      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE);
+    const bool ok = doc != nullptr && ctxt->wellFormed;
+    if (!ok && error) {
+        const xmlError* e = xmlCtxtGetLastError(ctxt);
+        *error = e && e->message ? std::string(e->message) + " (line " + std::to_string(e->line) + ")"
+                                 : std::string("not well-formed");
+    }
+    if (doc)
+        xmlFreeDoc(doc);
+    xmlFreeParserCtxt(ctxt);
+    return ok;
+}
+
+void violated(std::string_view property, std::string_view detail)
+{
+    std::fprintf(stderr, "\n==zbir-fuzz== property violated: %.*s\n", static_cast<int>(property.size()),
+                 property.data());
+    if (!detail.empty())
+        std::fprintf(stderr, "==zbir-fuzz== %.*s\n", static_cast<int>(detail.size()), detail.data());
+    std::abort();
+}
+
+}  // namespace zbir::fuzz
+
+#include "shell/app.h"
+#include "workbook/automation.h"
+#include "workbook/embedded_application.h"
+
+#include <charconv>
+
+namespace zbir::fuzz {
+
+namespace {
+
+constexpr const char* kGroup = "JPK_VAT_2017_05";
+constexpr const char* kEarlier = "earlier combined file\r\n";
+
+bool number(std::string_view s, int& out, int low, int high)
+{
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+    return ec == std::errc() && end == s.data() + s.size() && out >= low && out <= high;
+}
+
+bool decimal(std::string_view s, double& out)
+{
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+    return ec == std::errc() && end == s.data() + s.size();
+}
+
+std::vector<std::string_view> fields(std::string_view line, std::size_t most)
+{
+    std::vector<std::string_view> out;
+    while (out.size() + 1 < most) {
+        std::size_t tab = line.find('\t');
+        if (tab == std::string_view::npos)
+            break;
+        out.push_back(line.substr(0, tab));
+        line.remove_prefix(tab + 1);
+    }
+    out.push_back(line);
+    return out;
+}
+
+}  // namespace
+
+JpkBench::JpkBench() : m_provider(workbook::makeEmbeddedProvider())
+{
+    writeFile(parentFolder() / (std::string(kGroup) + "_A.XML"), "<JPK/>");
+    m_xl = m_provider->create();
+    m_app = std::make_unique<shell::App>(workFolder(), m_port, m_provider);
+    m_app->FoCreat();
+    if (m_app->groupText() != kGroup)
+        violated("the fuzz folder does not give the group", m_app->groupText());
+}
+
+JpkBench::~JpkBench() = default;
+
+std::filesystem::path JpkBench::combinedFile() const
+{
+    return parentFolder() / (std::string(kGroup) + ".xml");
+}
+
+bool JpkBench::load(std::string_view script)
+{
+    workbook::Application& xl = *m_xl;
+    while (xl.workbooksCount() > 0)
+        xl.activeWorkbookClose();
+    xl.workbooksAdd();
+    auto* embedded = dynamic_cast<workbook::EmbeddedApplication*>(m_xl.get());
+    embedded->engine().activeWorkbook()->setFile(workFolder() / (std::string(kGroup) + ".XLS"),
+                                                 std::string(kGroup) + ".XLS");
+    int sheets = 0;
+    while (!script.empty()) {
+        std::size_t end = script.find('\n');
+        std::string_view line = script.substr(0, end);
+        script.remove_prefix(end == std::string_view::npos ? script.size() : end + 1);
+        if (line.size() < 2 || line[1] != '\t')
+            continue;
+        const char op = line[0];
+        auto f = fields(line.substr(2), op == 'S' ? 1 : op == 'W' ? 2 : 3);
+        try {
+            if (op == 'S') {
+                if (sheets >= CellScriptLimits::kSheets)
+                    continue;
+                if (sheets > 0)
+                    xl.sheetsAddAfter(sheets);
+                ++sheets;
+                xl.activeSheetSetName(std::string(f[0]));
+                continue;
+            }
+            if (sheets == 0)
+                continue;
+            int row = 0;
+            int col = 0;
+            double width = 0;
+            if (op == 'W' && f.size() == 2 && number(f[0], col, 1, CellScriptLimits::kColumns) &&
+                decimal(f[1], width))
+                xl.setColumnWidth(col, width);
+            else if ((op == 'V' || op == 'F') && f.size() == 3 && number(f[0], row, 1, CellScriptLimits::kRows) &&
+                     number(f[1], col, 1, CellScriptLimits::kColumns)) {
+                if (op == 'V')
+                    xl.setCellValue(row, col, std::string(f[2]));
+                else
+                    xl.setCellFormulaR1C1(row, col, std::string(f[2]));
+            }
+        } catch (const workbook::AutomationError&) {
+            // a name or value the spreadsheet refuses: as if the user had been refused
+        }
+    }
+    // The transport ends every file sheet with its end mark; without one the
+    // JPK build searches a sheet down to the spreadsheet's last row, which
+    // is slow but no fault, so each sheet keeps a mark below the script's rows.
+    for (int sheet = 2; sheet <= sheets; ++sheet) {
+        xl.sheetsSelect(sheet);
+        xl.setCellValue(CellScriptLimits::kRows + 1, 1, "LuKa-Werks");
+    }
+    return sheets > 0;
+}
+
+void JpkBench::buildAndCheck()
+{
+    shell::App& app = *m_app;
+    const std::filesystem::path target = combinedFile();
+    writeFile(target, kEarlier);
+    std::error_code ec;
+    std::filesystem::remove(workFolder() / "ZBIR.LOG", ec);
+
+    app.MakeJPK();
+
+    if (app.state != 0)
+        violated("the state byte is not back to 0 after the JPK build", std::to_string(app.state));
+    for (const auto& entry : std::filesystem::directory_iterator(parentFolder())) {
+        const std::string name = entry.path().filename().string();
+        if (name != "praca" && name != target.filename().string() && name != std::string(kGroup) + "_A.XML")
+            violated("the JPK build left a file behind", name);
+    }
+    const std::string written = readFile(target);
+    if (!app.lastOk()) {
+        if (written != kEarlier)
+            violated("a failed JPK build changed the earlier combined file");
+        return;
+    }
+    std::string error;
+    if (!wellFormedXml(written, &error))
+        violated("the combined JPK_VAT file is not well-formed XML", error);
+}
+
+}  // namespace zbir::fuzz

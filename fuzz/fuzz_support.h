@@ -1,0 +1,80 @@
+#pragma once
+// What the fuzz targets share: a folder tree for the run, file helpers, the
+// XML well-formedness check and the way a target reports a broken property.
+
+#include "shell/window_port.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace zbir::fuzz {
+
+// A parent folder with a working folder "praca" below it, made once per
+// process in the temporary folder and removed at exit.
+const std::filesystem::path& parentFolder();
+std::filesystem::path workFolder();
+
+void writeFile(const std::filesystem::path& path, std::string_view bytes);
+// The file's bytes; empty when it cannot be read.
+std::string readFile(const std::filesystem::path& path);
+
+// Whether `bytes` are one well-formed XML document (libxml2, no network,
+// no entity expansion); `error` receives the parser's first complaint.
+bool wellFormedXml(std::string_view bytes, std::string* error = nullptr);
+
+// A property the target checks does not hold: prints what and where, then
+// aborts, which libFuzzer reports as a crash with the input saved.
+[[noreturn]] void violated(std::string_view property, std::string_view detail = {});
+
+// A window without a screen; the operations only need the status line.
+class QuietPort : public shell::WindowPort {};
+
+}  // namespace zbir::fuzz
+
+#include <memory>
+
+namespace zbir::shell { class App; }
+namespace zbir::workbook { class Application; class Provider; }
+
+namespace zbir::fuzz {
+
+// A workbook built from a cell script, one instruction a line (LF), fields
+// apart by one TAB; lines that are none of these are skipped:
+//   S name             a new sheet after the last (the first S names sheet 1)
+//   W col width        column width of the current sheet
+//   V row col text     a value
+//   F row col formula  an R1C1 formula
+// Rows, columns and sheets are kept small so that one input runs fast.
+struct CellScriptLimits {
+    static constexpr int kSheets = 4;
+    static constexpr int kRows = 400;
+    static constexpr int kColumns = 80;
+};
+
+// The group JPK_VAT_2017_05 in the fuzz folder, its workbook open in an
+// embedded spreadsheet, and the combined file the build writes.
+class JpkBench {
+public:
+    JpkBench();
+    ~JpkBench();
+
+    // Replaces the open workbook by one built from `script` (named as the
+    // group's workbook, not saved); false when the script gave no sheet.
+    bool load(std::string_view script);
+    // Runs "Zrób zbiorczy JPK" and checks what it leaves: the combined file
+    // well-formed XML when the build says it succeeded, absent or the
+    // earlier one otherwise, no temporary file, the state byte back to 0.
+    void buildAndCheck();
+
+    shell::App& app() { return *m_app; }
+    std::filesystem::path combinedFile() const;
+
+private:
+    QuietPort m_port;
+    std::shared_ptr<workbook::Provider> m_provider;
+    std::shared_ptr<workbook::Application> m_xl;
+    std::unique_ptr<shell::App> m_app;
+};
+
+}  // namespace zbir::fuzz

@@ -1,0 +1,147 @@
+// The exit button pressed after every possible number of status-line
+// updates (the only places the window handles events) during a transport
+// and during a combined-file build of a small group, until the operation
+// runs to its end unstopped. After each: the state byte back to 0, the
+// cancel marker in the log when the stop came while the operation ran, the
+// workbook and combined file on disk whole (the earlier ones or the new
+// complete ones), no partial or temporary file anywhere.
+
+#include "shell/earlier_work.h"
+
+#include <gtest/gtest.h>
+
+namespace zbir::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr long kGiveUp = 5000;  // status updates: far more than a small group needs
+
+class StopAnywhereTest : public EarlierWorkFixture {
+protected:
+    // The folder as the earlier work left it.
+    void backToEarlierWork()
+    {
+        closeWorkbooks();
+        for (const auto& e : fs::directory_iterator(work()))
+            if (e.path().extension() == ".XLS")
+                fs::remove_all(e.path());
+        writeFile(workbook(), m_workbook);
+        fs::remove_all(work() / "TXT");
+        fs::create_directory(work() / "TXT");
+        for (const auto& [name, bytes] : m_copies)
+            writeFile(work() / "TXT" / name, bytes);
+        writeFile(combined(), earlierCombined());
+    }
+
+    // The earlier combined file, marked: a build in the same second would
+    // otherwise write the very same bytes.
+    std::string earlierCombined() const { return m_combined + "\r\n<!-- wcze\xC5\x9Bniejszy -->"; }
+
+    // Presses the exit button at the `n`th status-line update from now.
+    void stopAt(long n)
+    {
+        port.events = 0;
+        port.escapeArm.clear();
+        port.armedAt = -1;
+        port.escapeAfter = n;
+    }
+
+    bool cancelLogged(std::size_t logBefore) const
+    {
+        const auto lines = newLogLines(logBefore);
+        return std::find(lines.begin(), lines.end(), kCancelLine) != lines.end();
+    }
+
+    // Sheet names and A1 of a saved workbook.
+    static std::vector<std::string> sheetsOf(const fs::path& path)
+    {
+        auto wb = workbook::loadWorkbookFile(path);
+        std::vector<std::string> names;
+        for (int i = 0; i < wb->sheetCount(); ++i)
+            names.push_back(wb->sheet(i).name());
+        return names;
+    }
+};
+
+TEST_F(StopAnywhereTest, TransportStoppedAfterEveryStatusUpdate)
+{
+    earlierWork();
+    const std::vector<std::string> complete = sheetsOf(workbook());
+    ASSERT_EQ(complete, (std::vector<std::string>{"-SUMA-", "A", "B"}));
+
+    long n = 1;
+    for (; n < kGiveUp; ++n) {
+        SCOPED_TRACE("stop at status update " + std::to_string(n));
+        backToEarlierWork();
+        shell::App& a = restart();
+        const std::size_t logBefore = logLines().size();
+        stopAt(n);
+        a.MakeXLS();
+        const bool pressed = port.events >= n;
+
+        EXPECT_EQ(a.state, 0);
+        EXPECT_EQ(cancelLogged(logBefore), pressed);
+        // The filled earlier workbook goes aside whole before any file is read.
+        EXPECT_EQ(readFile(previous()), m_workbook);
+        // In its place: the new complete workbook, or the new one as first
+        // saved (one empty sheet) when the stop came before the final save.
+        const auto sheets = sheetsOf(workbook());
+        if (sheets != complete) {
+            EXPECT_TRUE(pressed);
+            EXPECT_EQ(sheets.size(), 1u);
+            EXPECT_TRUE(workbook::loadWorkbookFile(workbook())->sheet(0).valueText(1, 1).empty());
+        }
+        EXPECT_EQ(a.lastOk(), !pressed || sheets == complete);
+        EXPECT_EQ(readFile(combined()), earlierCombined());
+        // Text copies: the earlier ones, or whole new ones; never a partial one.
+        EXPECT_EQ(snapshot(work() / "TXT"), m_copies);
+        expectNoLeftovers();
+        if (HasFailure() || !pressed)
+            break;
+    }
+    EXPECT_GT(n, 10);  // the run did update the status line as it went
+    RecordProperty("transport_stop_points", std::to_string(n - 1));
+}
+
+TEST_F(StopAnywhereTest, CombinedFileStoppedAfterEveryStatusUpdate)
+{
+    earlierWork();
+    long n = 1;
+    for (; n < kGiveUp; ++n) {
+        SCOPED_TRACE("stop at status update " + std::to_string(n));
+        backToEarlierWork();
+        shell::App& a = restart();
+        a.OpenXLS();
+        ASSERT_TRUE(a.lastOk()) << a.statusText();
+        const std::size_t logBefore = logLines().size();
+        stopAt(n);
+        a.MakeJPK();
+        const bool pressed = port.events >= n;
+
+        EXPECT_EQ(a.state, 0);
+        EXPECT_EQ(cancelLogged(logBefore), pressed);
+        const std::string written = readFile(combined());
+        if (written == earlierCombined()) {
+            // Stopped: the earlier combined file stays, no partial one anywhere.
+            EXPECT_TRUE(pressed);
+            EXPECT_FALSE(a.lastOk());
+            EXPECT_EQ(a.statusText(), "Plik wyj\x9C" "ciowy ..\\" + kGroup + ".xml usuni\xEAty");
+        } else {
+            // The new complete file: built to its end before the press came.
+            std::string error;
+            EXPECT_TRUE(wellFormedXml(written, &error)) << error;
+            EXPECT_NE(written.find("<LiczbaWierszySprzedazy>3</LiczbaWierszySprzedazy>"), std::string::npos);
+            EXPECT_TRUE(written.ends_with("</JPK>"));
+        }
+        EXPECT_EQ(readFile(workbook()), m_workbook);  // the build only reads it
+        expectNoLeftovers();
+        if (HasFailure() || !pressed)
+            break;
+    }
+    EXPECT_GT(n, 3);
+    RecordProperty("jpk_stop_points", std::to_string(n - 1));
+}
+
+}  // namespace
+}  // namespace zbir::test

@@ -1,0 +1,235 @@
+#include "support/fault_support.h"
+
+#include <libxml/parser.h>
+#include <libxml/xmlerror.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <unistd.h>
+
+#include <array>
+#include <csignal>
+#include <cstdint>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace zbir::test {
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+std::uint32_t crc32(const std::string& bytes)
+{
+    static const std::array<std::uint32_t, 256> table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k)
+                c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (unsigned char b : bytes)
+        c = table[(c ^ b) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+void put16(std::string& out, unsigned v)
+{
+    out += static_cast<char>(v & 0xFF);
+    out += static_cast<char>((v >> 8) & 0xFF);
+}
+
+void put32(std::string& out, std::uint32_t v)
+{
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+
+void ignoreXmlMessage(void*, const char*, ...) {}
+
+}  // namespace
+
+bool wellFormedXml(const std::string& bytes, std::string* error)
+{
+    xmlInitParser();
+    xmlSetGenericErrorFunc(nullptr, ignoreXmlMessage);
+    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+    if (!ctxt)
+        throw std::runtime_error("libxml2 has no memory");
+    xmlDocPtr doc = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), "test.xml", nullptr,
+                                      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE);
+    const bool ok = doc != nullptr && ctxt->wellFormed;
+    if (!ok && error) {
+        const xmlError* e = xmlCtxtGetLastError(ctxt);
+        *error = e && e->message ? std::string(e->message) + " (line " + std::to_string(e->line) + ")"
+                                 : std::string("not well-formed");
+    }
+    if (doc)
+        xmlFreeDoc(doc);
+    xmlFreeParserCtxt(ctxt);
+    return ok;
+}
+
+std::string storedZip(const std::vector<std::pair<std::string, std::string>>& entries)
+{
+    std::string out;
+    std::string central;
+    for (const auto& [name, bytes] : entries) {
+        const std::uint32_t offset = static_cast<std::uint32_t>(out.size());
+        const std::uint32_t crc = crc32(bytes);
+        const auto size = static_cast<std::uint32_t>(bytes.size());
+        put32(out, 0x04034b50);
+        put16(out, 20);  // version needed
+        put16(out, 0);   // flags
+        put16(out, 0);   // stored
+        put16(out, 0);   // time
+        put16(out, 0x21);  // date: 1980-01-01
+        put32(out, crc);
+        put32(out, size);
+        put32(out, size);
+        put16(out, static_cast<unsigned>(name.size()));
+        put16(out, 0);
+        out += name;
+        out += bytes;
+
+        put32(central, 0x02014b50);
+        put16(central, 20);
+        put16(central, 20);
+        put16(central, 0);
+        put16(central, 0);
+        put16(central, 0);
+        put16(central, 0x21);
+        put32(central, crc);
+        put32(central, size);
+        put32(central, size);
+        put16(central, static_cast<unsigned>(name.size()));
+        put16(central, 0);
+        put16(central, 0);
+        put16(central, 0);
+        put16(central, 0);
+        put32(central, 0);
+        put32(central, offset);
+        central += name;
+    }
+    const auto centralOffset = static_cast<std::uint32_t>(out.size());
+    out += central;
+    put32(out, 0x06054b50);
+    put16(out, 0);
+    put16(out, 0);
+    put16(out, static_cast<unsigned>(entries.size()));
+    put16(out, static_cast<unsigned>(entries.size()));
+    put32(out, static_cast<std::uint32_t>(central.size()));
+    put32(out, centralOffset);
+    put16(out, 0);
+    return out;
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long long bytes)
+{
+    rlimit r{};
+    if (getrlimit(RLIMIT_FSIZE, &r) != 0)
+        throw std::runtime_error("getrlimit");
+    m_soft = r.rlim_cur;
+    m_handler = std::signal(SIGXFSZ, SIG_IGN);
+    r.rlim_cur = bytes;
+    if (setrlimit(RLIMIT_FSIZE, &r) != 0)
+        throw std::runtime_error("setrlimit");
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    rlimit r{};
+    getrlimit(RLIMIT_FSIZE, &r);
+    r.rlim_cur = m_soft;
+    setrlimit(RLIMIT_FSIZE, &r);
+    std::signal(SIGXFSZ, m_handler);
+}
+
+bool runningAsRoot()
+{
+    return geteuid() == 0;
+}
+
+void giveToUnprivileged(const std::filesystem::path& path)
+{
+    if (runningAsRoot() && chown(path.c_str(), kNobody, kNobody) != 0)
+        throw std::runtime_error("chown " + path.string());
+}
+
+ProgramRun runZbir(const std::vector<std::string>& args, bool unprivileged)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        throw std::runtime_error("pipe");
+    const pid_t pid = fork();
+    if (pid < 0)
+        throw std::runtime_error("fork");
+    if (pid == 0) {
+        dup2(fds[1], STDOUT_FILENO);
+        dup2(fds[1], STDERR_FILENO);
+        close(fds[0]);
+        close(fds[1]);
+        if (unprivileged && geteuid() == 0) {
+            if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)
+                _exit(126);
+        }
+        std::vector<char*> argv;
+        std::string program = ZBIR_BINARY;
+        argv.push_back(program.data());
+        std::vector<std::string> copy = args;
+        for (std::string& a : copy)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    ProgramRun run;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof buf)) > 0)
+        run.output.append(buf, static_cast<std::size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::map<std::string, std::string> snapshot(const std::filesystem::path& dir)
+{
+    std::map<std::string, std::string> files;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (!it->is_regular_file())
+            continue;
+        std::ifstream in(it->path(), std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        files[std::filesystem::relative(it->path(), dir).string()] = bytes.str();
+    }
+    return files;
+}
+
+std::vector<std::string> changedOrGone(const std::map<std::string, std::string>& before,
+                                       const std::map<std::string, std::string>& after)
+{
+    std::vector<std::string> out;
+    for (const auto& [name, bytes] : before) {
+        auto it = after.find(name);
+        if (it == after.end())
+            out.push_back(name + " (gone)");
+        else if (it->second != bytes)
+            out.push_back(name + " (changed)");
+    }
+    return out;
+}
+
+}  // namespace zbir::test
