@@ -1,8 +1,13 @@
 #include "fuzz_support.h"
 
+#include "shell/app.h"
+#include "workbook/automation.h"
+#include "workbook/embedded_application.h"
+
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -95,16 +100,6 @@ void violated(std::string_view property, std::string_view detail)
         std::fprintf(stderr, "==zbir-fuzz== %.*s\n", static_cast<int>(detail.size()), detail.data());
     std::abort();
 }
-
-}  // namespace zbir::fuzz
-
-#include "shell/app.h"
-#include "workbook/automation.h"
-#include "workbook/embedded_application.h"
-
-#include <charconv>
-
-namespace zbir::fuzz {
 
 namespace {
 

@@ -1,12 +1,17 @@
 #pragma once
 // What the fuzz targets share: a folder tree for the run, file helpers, the
-// XML well-formedness check and the way a target reports a broken property.
+// XML well-formedness check, the way a target reports a broken property, and
+// the JPK_VAT build on a workbook made from a cell script.
 
 #include "shell/window_port.h"
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
+
+namespace zbir::shell { class App; }
+namespace zbir::workbook { class Application; class Provider; }
 
 namespace zbir::fuzz {
 
@@ -30,22 +35,15 @@ bool wellFormedXml(std::string_view bytes, std::string* error = nullptr);
 // A window without a screen; the operations only need the status line.
 class QuietPort : public shell::WindowPort {};
 
-}  // namespace zbir::fuzz
-
-#include <memory>
-
-namespace zbir::shell { class App; }
-namespace zbir::workbook { class Application; class Provider; }
-
-namespace zbir::fuzz {
-
 // A workbook built from a cell script, one instruction a line (LF), fields
 // apart by one TAB; lines that are none of these are skipped:
 //   S name             a new sheet after the last (the first S names sheet 1)
 //   W col width        column width of the current sheet
 //   V row col text     a value
 //   F row col formula  an R1C1 formula
-// Rows, columns and sheets are kept small so that one input runs fast.
+// Rows, columns and sheets are kept small so that one input runs fast; every
+// file sheet (2 and on) gets the transport's end mark "LuKa-Werks" in
+// column 1 of the row below the script's last possible row.
 struct CellScriptLimits {
     static constexpr int kSheets = 4;
     static constexpr int kRows = 400;
@@ -63,8 +61,8 @@ public:
     // group's workbook, not saved); false when the script gave no sheet.
     bool load(std::string_view script);
     // Runs "Zrób zbiorczy JPK" and checks what it leaves: the combined file
-    // well-formed XML when the build says it succeeded, absent or the
-    // earlier one otherwise, no temporary file, the state byte back to 0.
+    // well-formed XML when the build says it succeeded, the earlier one
+    // otherwise, no temporary file, the state byte back to 0.
     void buildAndCheck();
 
     shell::App& app() { return *m_app; }
