@@ -61,16 +61,16 @@ bool sameSelection(const Selection& a, const Selection& b)
     return a.area == b.area && a.activeRow == b.activeRow && a.activeCol == b.activeCol;
 }
 
-// The properties that place and show the window.
+// The properties that place the window.
 bool samePlace(const ApplicationState& a, const ApplicationState& b)
 {
-    return a.visible == b.visible && a.windowState == b.windowState && a.top == b.top && a.height == b.height;
+    return a.windowState == b.windowState && a.top == b.top && a.height == b.height;
 }
 
 bool sameProperties(const ApplicationState& a, const ApplicationState& b)
 {
-    return samePlace(a, b) && a.displayAlerts == b.displayAlerts && a.screenUpdating == b.screenUpdating &&
-           a.screenTop == b.screenTop && a.screenHeight == b.screenHeight;
+    return samePlace(a, b) && a.visible == b.visible && a.displayAlerts == b.displayAlerts &&
+           a.screenUpdating == b.screenUpdating && a.screenTop == b.screenTop && a.screenHeight == b.screenHeight;
 }
 
 QString cellName(int row, int col)
@@ -123,7 +123,8 @@ SheetWindow::SheetWindow(std::shared_ptr<EmbeddedApplication> application, QWidg
     screenToEngine();
     m_properties = m_engine.state();
     m_engine.addObserver(this);
-    applyProperties();
+    placeWindow();
+    applyVisible();
     refresh();
 }
 
@@ -300,9 +301,12 @@ void SheetWindow::applicationChanged()
     }
     const bool updatingAgain = s.screenUpdating && !m_properties.screenUpdating;
     const bool moved = !samePlace(s, m_properties);
+    const bool shown = s.visible != m_properties.visible;
     m_properties = s;
+    if (shown)
+        applyVisible();
     if (moved)
-        applyProperties();
+        postPlacement();
     if (updatingAgain)
         schedule();
 }
@@ -699,8 +703,35 @@ void SheetWindow::screenToEngine()
     });
 }
 
-void SheetWindow::applyProperties()
+void SheetWindow::applyVisible()
 {
+    Raise applying(m_applying);
+    if (!m_engine.state().visible) {
+        hide();
+        return;
+    }
+    if (m_placePending)
+        placeWindow();
+    show();
+}
+
+// Automation often changes the state and place several times in one go (the
+// placement below the main window maximises the window, reads, restores and
+// moves it): the window takes the last of them once events are handled.
+void SheetWindow::postPlacement()
+{
+    if (m_placePending)
+        return;
+    m_placePending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (m_placePending)
+            placeWindow();
+    });
+}
+
+void SheetWindow::placeWindow()
+{
+    m_placePending = false;
     Raise applying(m_applying);
     const ApplicationState& s = m_engine.state();
     const Qt::WindowStates want = s.windowState == xl::Maximized ? Qt::WindowMaximized
@@ -710,12 +741,6 @@ void SheetWindow::applyProperties()
         setWindowState(want);
     if (want == Qt::WindowNoState)
         placeNormal();
-    if (s.visible != isVisible()) {
-        if (s.visible)
-            show();
-        else
-            hide();
-    }
 }
 
 // Top and Height in points are the frame's; left and width stay.

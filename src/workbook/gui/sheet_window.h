@@ -2,8 +2,8 @@
 // The embedded spreadsheet application's window: the active workbook's
 // sheets as tabs, the grid of the active sheet and an edit line above it.
 //
-// It follows the engine through EngineObserver. Application properties
-// (Visible, WindowState, Top, Height) apply at once; changes of cells,
+// It follows the engine through EngineObserver. Visible applies at once,
+// WindowState, Top and Height once events are handled; changes of cells,
 // sizes, sheets and the selection are collected and shown together while
 // ScreenUpdating is on, never while it is off, and at most every kRefreshMs,
 // or less often when showing them costs more: the window takes no more than
@@ -90,7 +90,9 @@ private:
 
     void createWidgets();
     void schedule();
-    void applyProperties();
+    void applyVisible();
+    void postPlacement();
+    void placeWindow();
     void placeNormal();
     void storeGeometry();
     void screenToEngine();
@@ -140,6 +142,7 @@ private:
     int m_own = 0;            // changes the window itself makes
     bool m_applying = false;  // showing engine state, not user action
     bool m_lineEditing = false;
+    bool m_placePending = false;
 };
 
 }  // namespace zbir::workbook
