@@ -85,6 +85,20 @@ struct CellValue {
         c.error = e;
         return c;
     }
+    // What a cell holds, for every kind but Formula (whose result lives in
+    // the workbook's formulas).
+    static CellValue ofStored(const Cell& cell)
+    {
+        switch (cell.kind) {
+        case CellKind::Number: return ofNumber(cell.number);
+        case CellKind::Text: return ofText(cell.textView());
+        case CellKind::Bool: return ofBool(cell.number != 0);
+        case CellKind::Error: return ofError(cell.error);
+        case CellKind::Blank:
+        case CellKind::Formula: break;
+        }
+        return {};
+    }
     bool operator==(const CellValue&) const = default;
 };
 

@@ -240,22 +240,14 @@ CellValue FormulaStore::cellValue(std::int32_t sheetId, int row, int col)
     const Cell* c = s->cell(row, col);
     if (!c)
         return {};
-    switch (c->kind) {
-    case CellKind::Blank: return {};
-    case CellKind::Number: return CellValue::ofNumber(c->number);
-    case CellKind::Text: return CellValue::ofText(c->textView());
-    case CellKind::Bool: return CellValue::ofBool(c->number != 0);
-    case CellKind::Error: return CellValue::ofError(c->error);
-    case CellKind::Formula: {
-        std::uint32_t id = c->formula;
-        if (m_formulas[id].evaluating)
-            return CellValue::ofError(kCycleError);
-        if (m_formulas[id].dirty)
-            evaluate(id);
-        return m_formulas[id].value;
-    }
-    }
-    return {};
+    if (c->kind != CellKind::Formula)
+        return CellValue::ofStored(*c);
+    std::uint32_t id = c->formula;
+    if (m_formulas[id].evaluating)
+        return CellValue::ofError(kCycleError);
+    if (m_formulas[id].dirty)
+        evaluate(id);
+    return m_formulas[id].value;
 }
 
 CellValue FormulaStore::evaluateNode(const FormulaNode& node, const Formula& at)

@@ -227,15 +227,9 @@ CellValue Sheet::value(int row, int col)
     const Cell* c = cell(row, col);
     if (!c)
         return {};
-    switch (c->kind) {
-    case CellKind::Blank: return {};
-    case CellKind::Number: return CellValue::ofNumber(c->number);
-    case CellKind::Text: return CellValue::ofText(c->textView());
-    case CellKind::Bool: return CellValue::ofBool(c->number != 0);
-    case CellKind::Error: return CellValue::ofError(c->error);
-    case CellKind::Formula: return m_workbook.formulas().value(c->formula);
-    }
-    return {};
+    if (c->kind == CellKind::Formula)
+        return m_workbook.formulas().value(c->formula);
+    return CellValue::ofStored(*c);
 }
 
 std::string Sheet::valueText(int row, int col)
