@@ -4,9 +4,6 @@
 #include "workbook/automation.h"
 #include "workbook/embedded_application.h"
 
-#include <libxml/parser.h>
-#include <libxml/xmlerror.h>
-
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -22,18 +19,6 @@ void removeTree()
     std::error_code ec;
     std::filesystem::remove_all(parentFolder(), ec);
 }
-
-void ignoreError(void*, const char*, ...) {}
-void ignoreStructuredError(void*, xmlErrorPtr) {}
-
-struct Libxml {
-    Libxml()
-    {
-        xmlInitParser();
-        xmlSetGenericErrorFunc(nullptr, ignoreError);
-        xmlSetStructuredErrorFunc(nullptr, ignoreStructuredError);
-    }
-};
 
 }  // namespace
 
@@ -70,26 +55,6 @@ std::string readFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-bool wellFormedXml(std::string_view bytes, std::string* error)
-{
-    static const Libxml libxml;
-    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
-    if (!ctxt)
-        violated("libxml2 has no memory for a parser");
-    xmlDocPtr doc = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), "fuzz.xml", nullptr,
-                                      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE);
-    const bool ok = doc != nullptr && ctxt->wellFormed;
-    if (!ok && error) {
-        const xmlError* e = xmlCtxtGetLastError(ctxt);
-        *error = e && e->message ? std::string(e->message) + " (line " + std::to_string(e->line) + ")"
-                                 : std::string("not well-formed");
-    }
-    if (doc)
-        xmlFreeDoc(doc);
-    xmlFreeParserCtxt(ctxt);
-    return ok;
 }
 
 void violated(std::string_view property, std::string_view detail)

@@ -4,6 +4,7 @@
 // the JPK_VAT build on a workbook made from a cell script.
 
 #include "shell/window_port.h"
+#include "support/fault_support.h"
 
 #include <filesystem>
 #include <memory>
@@ -24,9 +25,8 @@ void writeFile(const std::filesystem::path& path, std::string_view bytes);
 // The file's bytes; empty when it cannot be read.
 std::string readFile(const std::filesystem::path& path);
 
-// Whether `bytes` are one well-formed XML document (libxml2, no network,
-// no entity expansion); `error` receives the parser's first complaint.
-bool wellFormedXml(std::string_view bytes, std::string* error = nullptr);
+// Whether `bytes` are one well-formed XML document: the tests' own check.
+using test::wellFormedXml;
 
 // A property the target checks does not hold: prints what and where, then
 // aborts, which libFuzzer reports as a crash with the input saved.

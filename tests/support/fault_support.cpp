@@ -55,7 +55,7 @@ void ignoreXmlMessage(void*, const char*, ...) {}
 
 }  // namespace
 
-bool wellFormedXml(const std::string& bytes, std::string* error)
+bool wellFormedXml(std::string_view bytes, std::string* error)
 {
     xmlInitParser();
     xmlSetGenericErrorFunc(nullptr, ignoreXmlMessage);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -14,7 +15,7 @@ namespace zbir::test {
 
 // Whether `bytes` are one well-formed XML document (libxml2, nothing
 // fetched, entities not expanded); `error` receives the first complaint.
-bool wellFormedXml(const std::string& bytes, std::string* error = nullptr);
+bool wellFormedXml(std::string_view bytes, std::string* error = nullptr);
 
 // A zip archive holding `entries` (name, bytes) uncompressed.
 std::string storedZip(const std::vector<std::pair<std::string, std::string>>& entries);
