@@ -295,4 +295,15 @@ inline std::string vatFile(const std::vector<std::pair<std::string, std::string>
     return x;
 }
 
+// The number a cell's text holds; a test failure when it holds none.
+inline double number(const std::string& text)
+{
+    try {
+        return std::stod(text);
+    } catch (const std::exception&) {
+        ADD_FAILURE() << "not a number: \"" << text << "\"";
+        return -1e300;
+    }
+}
+
 }  // namespace zbir::test

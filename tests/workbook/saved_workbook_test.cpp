@@ -13,16 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-double number(const std::string& text)
-{
-    try {
-        return std::stod(text);
-    } catch (const std::exception&) {
-        ADD_FAILURE() << "not a number: \"" << text << "\"";
-        return -1e300;
-    }
-}
-
 // Sum of the numeric values of element K_<column> in an XML text, prefixed or not.
 double amountSum(const std::string& xml, int column)
 {

@@ -8,16 +8,6 @@
 namespace zbir::test {
 namespace {
 
-double number(const std::string& text)
-{
-    try {
-        return std::stod(text);
-    } catch (const std::exception&) {
-        ADD_FAILURE() << "not a number: \"" << text << "\"";
-        return -1e300;
-    }
-}
-
 class SummaryTest : public TransportFixture {
 protected:
     // Runs the transport of `group` with call recording on.

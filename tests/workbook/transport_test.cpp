@@ -20,16 +20,6 @@ const std::string kLogTxt = "  Kasowanie wszystkich poprzednich poprawnych plik\
 const std::string kLog7 = "  Podsumowanie stworzonych arkuszy w pierwszym arkuszu o nazwie -SUMA-";
 const std::string kLog6 = "  Zapis poprzedniej wersji jako ";
 
-double number(const std::string& text)
-{
-    try {
-        return std::stod(text);
-    } catch (const std::exception&) {
-        ADD_FAILURE() << "not a number: \"" << text << "\"";
-        return -1e300;
-    }
-}
-
 class TransportTest : public TransportFixture {
 protected:
     fs::path book() const { return work() / (kGroup + ".XLS"); }
