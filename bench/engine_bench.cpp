@@ -6,8 +6,8 @@
 //
 //   engine_bench [cells] [columns] [folder]
 
-#include "workbook/automation.h"
-#include "workbook/embedded_application.h"
+#include "spreadsheet/automation.h"
+#include "spreadsheet/embedded_application.h"
 
 #include <xlsxwriter.h>
 

@@ -4,7 +4,7 @@
 // Without arguments it writes a prefixed and an unprefixed file with
 // bench/make_jpk_vat_group.py into a temporary folder and removes it after.
 
-#include "workbook/layouts.h"
+#include "transport/layouts.h"
 #include "xmlsheet/copy_writer.h"
 #include "xmlsheet/xml_scanner.h"
 

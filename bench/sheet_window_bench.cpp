@@ -8,12 +8,12 @@
 // workbook first, so that every transport starts from the same case.
 
 #include "shell/app.h"
-#include "workbook/embedded_application.h"
-#include "workbook/gui/sheet_grid.h"
-#include "workbook/gui/sheet_model.h"
-#include "workbook/gui/sheet_window.h"
-#include "workbook/gui/sheet_window_provider.h"
-#include "workbook/workbook.h"
+#include "spreadsheet/embedded_application.h"
+#include "spreadsheet/gui/sheet_grid.h"
+#include "spreadsheet/gui/sheet_model.h"
+#include "spreadsheet/gui/sheet_window.h"
+#include "spreadsheet/gui/sheet_window_provider.h"
+#include "spreadsheet/workbook.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -14,7 +14,7 @@
 //                                 a shared string table; prints wall and CPU seconds
 
 #include "shell/app.h"
-#include "workbook/automation.h"
+#include "spreadsheet/automation.h"
 
 #include <xlsxwriter.h>
 

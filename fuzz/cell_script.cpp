@@ -3,8 +3,8 @@
 // Usage: cell_script WORKBOOK.XLS > seed
 
 #include "fuzz_support.h"
-#include "workbook/automation.h"
-#include "workbook/workbook_file.h"
+#include "spreadsheet/automation.h"
+#include "spreadsheet/workbook_file.h"
 
 #include <cstdio>
 #include <iostream>

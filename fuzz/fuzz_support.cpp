@@ -1,8 +1,8 @@
 #include "fuzz_support.h"
 
 #include "shell/app.h"
-#include "workbook/automation.h"
-#include "workbook/embedded_application.h"
+#include "spreadsheet/automation.h"
+#include "spreadsheet/embedded_application.h"
 
 #include <charconv>
 #include <cstdio>

@@ -7,10 +7,10 @@
 
 #include "fuzz_support.h"
 #include "shell/app.h"
-#include "workbook/automation.h"
-#include "workbook/embedded_application.h"
-#include "workbook/layouts.h"
-#include "workbook/summary.h"
+#include "spreadsheet/automation.h"
+#include "spreadsheet/embedded_application.h"
+#include "transport/layouts.h"
+#include "transport/summary.h"
 #include "xmlsheet/copy_writer.h"
 #include "xmlsheet/sheet_writer.h"
 

@@ -4,8 +4,8 @@
 // opens with the same sheets, the same values and the same formulas.
 
 #include "fuzz_support.h"
-#include "workbook/automation.h"
-#include "workbook/workbook_file.h"
+#include "spreadsheet/automation.h"
+#include "spreadsheet/workbook_file.h"
 
 #include <cstdint>
 #include <string>

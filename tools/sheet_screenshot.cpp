@@ -6,8 +6,8 @@
 //   zbir_sheet_screenshot WORKFOLDER OUT.png [SHEET [CELL]]
 
 #include "shell/gui/t_fo.h"
-#include "workbook/gui/sheet_grid.h"
-#include "workbook/gui/sheet_window.h"
+#include "spreadsheet/gui/sheet_grid.h"
+#include "spreadsheet/gui/sheet_window.h"
 
 #include <QApplication>
 #include <QImage>

@@ -3,12 +3,12 @@
 #include "jpkvat/subject.h"
 #include "jpkvat/values.h"
 #include "shell/app.h"
-#include "shell/formatters.h"
-#include "shell/winfs.h"
-#include "workbook/automation.h"
-#include "workbook/embedded_application.h"
-#include "workbook/sheet.h"
-#include "workbook/workbook.h"
+#include "base/formatters.h"
+#include "base/winfs.h"
+#include "spreadsheet/automation.h"
+#include "spreadsheet/embedded_application.h"
+#include "spreadsheet/sheet.h"
+#include "spreadsheet/workbook.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #include "jpkvat/values.h"
 
 #include "encoding/codepage.h"
-#include "workbook/automation.h"
+#include "spreadsheet/automation.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,9 +1,9 @@
 #include "shell/app.h"
 
 #include "jpkvat/jpk_writer.h"
-#include "shell/winfs.h"
-#include "workbook/ready.h"
-#include "workbook/transport.h"
+#include "base/winfs.h"
+#include "transport/ready.h"
+#include "transport/transport.h"
 
 #include <algorithm>
 #include <cstdlib>

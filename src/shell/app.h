@@ -3,7 +3,7 @@
 
 #include "shell/run_log.h"
 #include "shell/window_port.h"
-#include "workbook/automation.h"
+#include "spreadsheet/automation.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -2,7 +2,7 @@
 
 #include "shell/app.h"
 #include "shell/console_port.h"
-#include "shell/winfs.h"
+#include "base/winfs.h"
 
 #include <ostream>
 

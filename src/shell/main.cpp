@@ -6,7 +6,7 @@
 #include "shell/console_port.h"
 #include "shell/help_text.h"
 #include "shell/terminal_interrupt.h"
-#include "shell/winfs.h"
+#include "base/winfs.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,6 +1,6 @@
 #include "shell/run_log.h"
 
-#include "shell/winfs.h"
+#include "base/winfs.h"
 
 #include <cstdio>
 #include <stdexcept>

@@ -1,8 +1,8 @@
 #include "xmlsheet/sheet_writer.h"
 
 #include "shell/app.h"
-#include "shell/formatters.h"
-#include "workbook/automation.h"
+#include "base/formatters.h"
+#include "spreadsheet/automation.h"
 #include "xmlsheet/copy_writer.h"
 #include "xmlsheet/xml_scanner.h"
 

@@ -2,7 +2,7 @@
 
 #include "encoding/charset.h"
 #include "encoding/codepage.h"
-#include "shell/winfs.h"
+#include "base/winfs.h"
 
 #include <algorithm>
 #include <cstdint>

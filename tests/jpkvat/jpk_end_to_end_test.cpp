@@ -3,8 +3,8 @@
 
 #include "jpkvat/schema_check.h"
 #include "shell/app.h"
-#include "shell/formatters.h"
-#include "shell/winfs.h"
+#include "base/formatters.h"
+#include "base/winfs.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

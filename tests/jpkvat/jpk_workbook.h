@@ -4,7 +4,7 @@
 // file sheet per XML file with its structure tags, heading rows, record rows
 // and "LuKa-Werks" after the last row.
 
-#include "workbook/automation.h"
+#include "spreadsheet/automation.h"
 
 #include <string>
 #include <utility>

@@ -4,7 +4,7 @@
 // month's work (workbook, combined file, text copies) is kept whole.
 
 #include "shell/earlier_work.h"
-#include "shell/winfs.h"
+#include "base/winfs.h"
 
 #include <gtest/gtest.h>
 

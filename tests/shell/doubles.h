@@ -4,7 +4,7 @@
 // a provider that reaches no spreadsheet application.
 
 #include "shell/window_port.h"
-#include "workbook/automation.h"
+#include "spreadsheet/automation.h"
 
 #include <functional>
 #include <memory>

@@ -7,8 +7,8 @@
 
 #include "support/fault_support.h"
 #include "support/transport_fixture.h"
-#include "workbook/automation.h"
-#include "workbook/workbook_file.h"
+#include "spreadsheet/automation.h"
+#include "spreadsheet/workbook_file.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // plain lines, which tell where it is.
 
 #include "support/test_support.h"
-#include "workbook/automation.h"
+#include "spreadsheet/automation.h"
 
 #include <gtest/gtest.h>
 

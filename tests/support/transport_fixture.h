@@ -5,7 +5,7 @@
 
 #include "shell/app.h"
 #include "support/test_support.h"
-#include "workbook/automation.h"
+#include "spreadsheet/automation.h"
 
 #include <gtest/gtest.h>
 

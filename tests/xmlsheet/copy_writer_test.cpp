@@ -1,6 +1,6 @@
 #include "xmlsheet/copy_writer.h"
 
-#include "workbook/layouts.h"
+#include "transport/layouts.h"
 #include "xmlsheet/scan_recorder.h"
 
 #include <gtest/gtest.h>

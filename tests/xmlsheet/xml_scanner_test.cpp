@@ -1,5 +1,5 @@
 #include "xmlsheet/scan_recorder.h"
-#include "workbook/layouts.h"
+#include "transport/layouts.h"
 
 #include <gtest/gtest.h>
 

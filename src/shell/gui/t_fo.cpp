@@ -1,8 +1,8 @@
 #include "shell/gui/t_fo.h"
 
 #include "encoding/charset.h"
-#include "shell/winfs.h"
-#include "workbook/gui/sheet_window_provider.h"
+#include "base/winfs.h"
+#include "spreadsheet/gui/sheet_window_provider.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,0 +1,184 @@
+#include "spreadsheet/workbook_file.h"
+
+#include "spreadsheet/automation.h"
+#include "spreadsheet/import_factory.h"
+#include "spreadsheet/text_codec.h"
+
+#include <libxml/parser.h>
+#include <orcus/format_detection.hpp>
+#include <orcus/orcus_xlsx.hpp>
+#include <orcus/zip_archive.hpp>
+#include <orcus/zip_archive_stream.hpp>
+
+#include <cstdint>
+#include <cstring>
+
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+namespace zbir::workbook {
+
+namespace {
+
+std::string readAll(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw AutomationError("Nie mo\xBFna odczyta\xE6 pliku " + displayPath(path));
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad())
+        throw AutomationError("Nie mo\xBFna odczyta\xE6 pliku " + displayPath(path));
+    return std::move(bytes).str();
+}
+
+void ignoreXmlMessage(void*, const char*, ...) {}
+
+// Whether a part is well-formed XML, parsed as a stream (no tree is built,
+// nothing is fetched, entities are not expanded).
+bool wellFormedPart(const std::vector<unsigned char>& part)
+{
+    if (part.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+        return false;
+    xmlSAXHandler quiet;
+    std::memset(&quiet, 0, sizeof quiet);
+    quiet.warning = ignoreXmlMessage;
+    quiet.error = ignoreXmlMessage;
+    quiet.fatalError = ignoreXmlMessage;
+    return xmlSAXUserParseMemory(&quiet, nullptr, reinterpret_cast<const char*>(part.data()),
+                                 static_cast<int>(part.size())) == 0;
+}
+
+std::uint32_t le32(const std::string& b, std::size_t at)
+{
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 2])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
+}
+
+unsigned le16(const std::string& b, std::size_t at)
+{
+    return static_cast<unsigned>(static_cast<unsigned char>(b[at])) |
+           static_cast<unsigned>(static_cast<unsigned char>(b[at + 1])) << 8;
+}
+
+// The name of the first entry of the archive's central directory whose
+// declared size cannot be true: more than a stored entry holds, or more
+// than deflating can shrink to its compressed size. orcus sets aside the
+// declared size before it inflates, so a damaged file of a few kilobytes
+// could ask for gigabytes. Empty when all sizes are possible or the
+// directory cannot be found (orcus then says why).
+std::string impossibleEntrySize(const std::string& bytes)
+{
+    constexpr std::size_t kEndRecord = 22;
+    constexpr std::size_t kEntryHeader = 46;
+    constexpr std::uint64_t kDeflateRatio = 1032;  // the most deflate can shrink
+    if (bytes.size() < kEndRecord)
+        return {};
+    std::size_t end = bytes.size() - kEndRecord;
+    const std::size_t lowest = bytes.size() > kEndRecord + 0xFFFF ? bytes.size() - kEndRecord - 0xFFFF : 0;
+    while (le32(bytes, end) != 0x06054b50) {
+        if (end == lowest)
+            return {};
+        --end;
+    }
+    std::size_t at = le32(bytes, end + 16);
+    const unsigned entries = le16(bytes, end + 10);
+    for (unsigned i = 0; i < entries; ++i) {
+        if (at + kEntryHeader > bytes.size() || le32(bytes, at) != 0x02014b50)
+            return {};
+        const unsigned method = le16(bytes, at + 10);
+        const std::uint64_t packed = le32(bytes, at + 20);
+        const std::uint64_t size = le32(bytes, at + 24);
+        const std::size_t nameLength = le16(bytes, at + 28);
+        const std::size_t next = at + kEntryHeader + nameLength + le16(bytes, at + 30) + le16(bytes, at + 32);
+        if (next > bytes.size())
+            return {};
+        const std::string name = bytes.substr(at + kEntryHeader, nameLength);
+        if (packed != 0xFFFFFFFF && size != 0xFFFFFFFF) {  // Zip64 sizes live elsewhere
+            if ((method == 0 && size != packed) || (method == 8 && size > packed * kDeflateRatio + 0xFFFF) ||
+                packed > bytes.size())
+                return name.empty() ? std::string("?") : name;
+        }
+        at = next;
+    }
+    return {};
+}
+
+// The name of the first XML part of the archive that is not well-formed
+// XML; empty when all are. orcus's parser reads past the end of some damaged
+// parts (one that ends inside an attribute value holding "&", for one), so
+// only well-formed parts may reach it. Raises orcus::zip_error for a damaged
+// archive.
+std::string damagedPart(const std::string& bytes)
+{
+    xmlInitParser();
+    orcus::zip_archive_stream_blob stream(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    orcus::zip_archive archive(&stream);
+    archive.load();
+    std::vector<unsigned char> part;
+    for (std::size_t i = 0; i < archive.get_file_entry_count(); ++i) {
+        const std::string name(archive.get_file_entry_name(i));
+        if (!name.ends_with(".xml") && !name.ends_with(".rels"))
+            continue;
+        part.clear();
+        if (!archive.read_file_entry(name, part) || !wellFormedPart(part))
+            return name;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::unique_ptr<Workbook> loadWorkbookFile(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    auto status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status))
+        throw AutomationError("Nie ma pliku " + displayPath(path));
+    if (std::filesystem::is_directory(status))
+        throw AutomationError(displayPath(path) + " jest folderem, nie skoroszytem");
+    std::string bytes = readAll(path);
+    auto notAWorkbook = [&](const std::string& why) {
+        return AutomationError("Plik " + displayPath(path) + " nie jest czytelnym skoroszytem (" + why + ")");
+    };
+    if (bytes.empty())
+        throw notAWorkbook("pusty plik");
+    // Detection parses parts of the file, so the parts are checked first.
+    orcus::format_t format = orcus::format_t::unknown;
+    try {
+        if (bytes.size() < 2 || bytes.compare(0, 2, "PK") != 0)
+            throw notAWorkbook("to nie jest skoroszyt Office Open XML");
+        std::string damaged = impossibleEntrySize(bytes);
+        if (damaged.empty())
+            damaged = damagedPart(bytes);
+        if (!damaged.empty())
+            throw notAWorkbook("uszkodzona cz\xEA\x9C\xE6 " + text::fromUtf8(damaged));
+        format = orcus::detect(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    } catch (const AutomationError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw notAWorkbook(text::fromUtf8(e.what()));
+    }
+    if (format != orcus::format_t::xlsx)
+        throw notAWorkbook("to nie jest skoroszyt Office Open XML");
+
+    auto wb = std::make_unique<Workbook>(text::fromUtf8(path.filename().string()));
+    try {
+        ImportFactory factory(*wb);
+        orcus::orcus_xlsx filter(&factory);
+        filter.read_stream(bytes);
+    } catch (const AutomationError& e) {
+        throw notAWorkbook(e.what());
+    } catch (const std::exception& e) {
+        throw notAWorkbook(text::fromUtf8(e.what()));
+    }
+    if (wb->sheetCount() == 0)
+        throw notAWorkbook("brak arkuszy");
+    wb->setModified(false);
+    return wb;
+}
+
+}  // namespace zbir::workbook

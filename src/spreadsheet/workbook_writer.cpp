@@ -1,0 +1,310 @@
+#include "spreadsheet/workbook_file.h"
+
+#include "spreadsheet/automation.h"
+#include "spreadsheet/number_format.h"
+#include "spreadsheet/text_codec.h"
+#include "spreadsheet/text_metrics.h"
+
+#include <orcus/zip_archive.hpp>
+#include <orcus/zip_archive_stream.hpp>
+#include <xlsxwriter.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <unordered_map>
+
+namespace zbir::workbook {
+
+std::string displayPath(const std::filesystem::path& path)
+{
+    return text::fromUtf8(path.string());
+}
+
+namespace {
+
+// Why a save failed, as program text.
+class SaveError {
+public:
+    std::string reason;
+};
+
+void check(lxw_error e)
+{
+    if (e != LXW_NO_ERROR)
+        throw SaveError{text::fromUtf8(lxw_strerror(e))};
+}
+
+// One libxlsxwriter workbook being written.
+class XlsxWriter {
+public:
+    XlsxWriter(Workbook& wb, const std::filesystem::path& path) : m_wb(wb), m_folder(path.parent_path().string())
+    {
+        lxw_workbook_options options{};
+        options.tmpdir = m_folder.data();
+        m_book = workbook_new_opt(path.c_str(), &options);
+        if (!m_book)
+            throw SaveError{"libxlsxwriter nie utworzy\xB3 skoroszytu"};
+    }
+    ~XlsxWriter()
+    {
+        if (m_book)
+            lxw_workbook_free(m_book);
+    }
+    XlsxWriter(const XlsxWriter&) = delete;
+    XlsxWriter& operator=(const XlsxWriter&) = delete;
+
+    void write()
+    {
+        for (int i = 0; i < m_wb.sheetCount(); ++i)
+            writeSheet(m_wb.sheet(i), i == m_wb.activeSheetIndex());
+        lxw_workbook* book = m_book;
+        m_book = nullptr;  // closing frees it, whatever the outcome
+        check(workbook_close(book));
+    }
+
+private:
+    Workbook& m_wb;
+    std::string m_folder;
+    lxw_workbook* m_book = nullptr;
+    std::unordered_map<std::uint32_t, lxw_format*> m_formats;
+    std::string m_utf8;
+
+    // A NUL-terminated UTF-8 form of program text; valid until the next call.
+    const char* utf8(std::string_view programText, const char* cstr = nullptr)
+    {
+        if (cstr && text::isAscii(programText))
+            return cstr;
+        m_utf8.clear();
+        text::appendUtf8(m_utf8, programText);
+        return m_utf8.c_str();
+    }
+
+    lxw_format* format(std::uint32_t styleId)
+    {
+        if (styleId == 0)
+            return nullptr;
+        auto it = m_formats.find(styleId);
+        if (it != m_formats.end())
+            return it->second;
+        const StyleTable& styles = m_wb.styles();
+        const Style& s = styles.style(styleId);
+        lxw_format* f = workbook_add_format(m_book);
+        if (!f)
+            throw SaveError{"libxlsxwriter nie doda\xB3 formatu"};
+        const std::string& code = styles.format(s.numberFormat).code();
+        int builtin = portableBuiltinFormatId(code);
+        if (builtin > 0)
+            format_set_num_format_index(f, static_cast<std::uint8_t>(builtin));
+        else if (builtin < 0)
+            format_set_num_format(f, utf8(code));
+        if (s.fontSize != static_cast<float>(metrics::kDefaultFontSize))
+            format_set_font_size(f, s.fontSize);
+        if (s.bold)
+            format_set_bold(f);
+        switch (s.align) {
+        case HAlign::General: break;
+        case HAlign::Left: format_set_align(f, LXW_ALIGN_LEFT); break;
+        case HAlign::Center: format_set_align(f, LXW_ALIGN_CENTER); break;
+        case HAlign::Right: format_set_align(f, LXW_ALIGN_RIGHT); break;
+        }
+        m_formats.emplace(styleId, f);
+        return f;
+    }
+
+    // Column widths and styles as non-overlapping runs up to the last column.
+    void writeColumns(lxw_worksheet* ws, const Sheet& sheet)
+    {
+        auto widthOf = [&](int c) { return sheet.columnWidth(c); };
+        auto styleOf = [&](int c) {
+            std::int32_t s = sheet.columnStyle(c);
+            return s >= 0 ? static_cast<std::uint32_t>(s) : sheet.defaultStyle();
+        };
+        int first = 1;
+        while (first <= kMaxColumns) {
+            int last = first;
+            double width = widthOf(first);
+            std::uint32_t style = styleOf(first);
+            if (first > sheet.usedColumns()) {
+                last = kMaxColumns;
+            } else {
+                while (last < sheet.usedColumns() && widthOf(last + 1) == width && styleOf(last + 1) == style)
+                    ++last;
+            }
+            if (width != metrics::kDefaultColumnWidth || style != 0)
+                check(worksheet_set_column(ws, static_cast<lxw_col_t>(first - 1), static_cast<lxw_col_t>(last - 1),
+                                           width, format(style)));
+            first = last + 1;
+        }
+    }
+
+    void writeCell(lxw_worksheet* ws, const Sheet& sheet, int row, const Cell& cell)
+    {
+        auto r = static_cast<lxw_row_t>(row - 1);
+        auto c = static_cast<lxw_col_t>(cell.col - 1);
+        lxw_format* f = format(cell.style);
+        switch (cell.kind) {
+        case CellKind::Blank:
+            if (f)
+                check(worksheet_write_blank(ws, r, c, f));
+            break;
+        case CellKind::Number: check(worksheet_write_number(ws, r, c, cell.number, f)); break;
+        case CellKind::Text: check(worksheet_write_string(ws, r, c, utf8(cell.textView(), cell.textCStr()), f)); break;
+        case CellKind::Bool: check(worksheet_write_boolean(ws, r, c, cell.number != 0, f)); break;
+        case CellKind::Error: {
+            std::string e(errorText(cell.error));
+            check(worksheet_write_formula_str(ws, r, c, e.c_str(), f, e.c_str()));
+            break;
+        }
+        case CellKind::Formula: writeFormula(ws, sheet, row, cell, f); break;
+        }
+    }
+
+    void writeFormula(lxw_worksheet* ws, const Sheet& sheet, int row, const Cell& cell, lxw_format* f)
+    {
+        auto r = static_cast<lxw_row_t>(row - 1);
+        auto c = static_cast<lxw_col_t>(cell.col - 1);
+        const Formula& formula = m_wb.formulas().formula(cell.formula);
+        if (!formula.tree) {
+            // Text the engine could not read as a formula stays as the text written.
+            check(worksheet_write_string(ws, r, c, utf8(formula.source), f));
+            return;
+        }
+        std::string a1 = text::toUtf8(printFormulaA1(*formula.tree, row, cell.col, m_wb));
+        const CellValue& v = formula.value;
+        switch (v.kind) {
+        case CellValue::Kind::Empty: check(worksheet_write_formula_num(ws, r, c, a1.c_str(), f, 0)); break;
+        case CellValue::Kind::Number: check(worksheet_write_formula_num(ws, r, c, a1.c_str(), f, v.number)); break;
+        case CellValue::Kind::Bool:
+            check(worksheet_write_formula_num(ws, r, c, a1.c_str(), f, v.boolean ? 1 : 0));
+            break;
+        case CellValue::Kind::Text:
+            check(worksheet_write_formula_str(ws, r, c, a1.c_str(), f, utf8(v.text)));
+            break;
+        case CellValue::Kind::Error: {
+            std::string e(errorText(v.error));
+            check(worksheet_write_formula_str(ws, r, c, a1.c_str(), f, e.c_str()));
+            break;
+        }
+        }
+        (void)sheet;
+    }
+
+    void writeSheet(Sheet& sheet, bool active)
+    {
+        lxw_worksheet* ws = workbook_add_worksheet(m_book, utf8(sheet.name()));
+        if (!ws)
+            throw SaveError{"libxlsxwriter nie przyj\xB9\xB3 nazwy arkusza"};
+        writeColumns(ws, sheet);
+        for (int row = 1; row <= sheet.usedRows(); ++row) {
+            bool height = sheet.rowHeightSet(row);
+            std::int32_t style = sheet.rowStyle(row);
+            if (height || style >= 0)
+                check(worksheet_set_row(ws, static_cast<lxw_row_t>(row - 1),
+                                        height ? sheet.rowHeight(row) : LXW_DEF_ROW_HEIGHT,
+                                        style >= 0 ? format(static_cast<std::uint32_t>(style)) : nullptr));
+            for (const Cell& cell : sheet.rowCells(row))
+                writeCell(ws, sheet, row, cell);
+        }
+        if (sheet.splitRow() > 0)
+            worksheet_freeze_panes(ws, static_cast<lxw_row_t>(sheet.splitRow()), 0);
+        if (active)
+            worksheet_activate(ws);
+    }
+};
+
+bool endsWithRootEnd(const std::vector<unsigned char>& xml)
+{
+    std::string_view s(reinterpret_cast<const char*>(xml.data()), xml.size());
+    auto start = s.find('<', s.rfind("?>") == std::string_view::npos ? 0 : s.find("?>"));
+    if (start == std::string_view::npos)
+        return false;
+    auto nameEnd = s.find_first_of(" \t\r\n/>", start + 1);
+    if (nameEnd == std::string_view::npos)
+        return false;
+    std::string closing = "</" + std::string(s.substr(start + 1, nameEnd - start - 1)) + ">";
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ' || s.back() == '\0'))
+        s.remove_suffix(1);
+    return s.ends_with(closing) || (s.ends_with("/>") && s.find('<', start + 1) == std::string_view::npos);
+}
+
+// libxlsxwriter does not notice every failed write (a full disk gives a cut
+// file and success), so the written file is read back: every part must be
+// whole before it may replace the old file.
+void verify(const std::filesystem::path& path, int sheets)
+{
+    try {
+        orcus::zip_archive_stream_fd stream(path.c_str());
+        orcus::zip_archive zip(&stream);
+        zip.load();
+        std::vector<unsigned char> part;
+        int sheetParts = 0;
+        bool workbookPart = false;
+        for (std::size_t i = 0; i < zip.get_file_entry_count(); ++i) {
+            std::string name(zip.get_file_entry_name(i));
+            if (name.empty() || name.back() == '/')
+                continue;
+            if (!zip.read_file_entry(name, part))
+                throw SaveError{"w zapisanym pliku brak " + name};
+            if ((name.ends_with(".xml") || name.ends_with(".rels")) && !endsWithRootEnd(part))
+                throw SaveError{"zapisany plik jest niepe\xB3ny (" + name + ")"};
+            sheetParts += name.starts_with("xl/worksheets/sheet") ? 1 : 0;
+            workbookPart = workbookPart || name == "xl/workbook.xml";
+        }
+        if (!workbookPart || sheetParts != sheets)
+            throw SaveError{"w zapisanym pliku brak cz\xEA\x9C" "ci skoroszytu"};
+    } catch (const orcus::zip_error& e) {
+        throw SaveError{std::string("zapisany plik jest uszkodzony: ") + e.what()};
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const SaveError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw SaveError{std::string("zapisany plik jest uszkodzony: ") + e.what()};
+    }
+}
+
+void syncFile(const std::filesystem::path& path, int flags)
+{
+    int fd = ::open(path.c_str(), flags);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+std::filesystem::path temporaryPath(const std::filesystem::path& target)
+{
+    static std::atomic<unsigned> counter{0};
+    auto name = ".~" + target.filename().string() + "." + std::to_string(::getpid()) + "-" +
+                std::to_string(counter++) + ".tmp";
+    return target.parent_path() / name;
+}
+
+}  // namespace
+
+void saveWorkbookFile(Workbook& wb, const std::filesystem::path& path)
+{
+    wb.formulas().evaluateDirty(nullptr);
+    auto target = path.has_parent_path() ? path : std::filesystem::path(".") / path;
+    auto temporary = temporaryPath(target);
+    std::error_code ec;
+    try {
+        XlsxWriter(wb, temporary).write();
+        verify(temporary, wb.sheetCount());
+        syncFile(temporary, O_RDONLY);
+        std::filesystem::rename(temporary, target, ec);
+        if (ec)
+            throw SaveError{text::fromUtf8(ec.message())};
+        syncFile(target.parent_path(), O_RDONLY | O_DIRECTORY);
+    } catch (const SaveError& e) {
+        std::filesystem::remove(temporary, ec);
+        throw AutomationError("Nie mo\xBFna zapisa\xE6 pliku " + displayPath(path) + ": " + e.reason);
+    } catch (...) {
+        std::filesystem::remove(temporary, ec);
+        throw;
+    }
+}
+
+}  // namespace zbir::workbook

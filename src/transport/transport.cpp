@@ -1,0 +1,289 @@
+#include "transport/transport.h"
+
+#include "shell/app.h"
+#include "base/winfs.h"
+#include "spreadsheet/automation.h"
+#include "transport/layouts.h"
+#include "transport/summary.h"
+#include "xmlsheet/sheet_writer.h"
+
+#include <fstream>
+
+namespace zbir::workbook {
+
+namespace fs = std::filesystem;
+using shell::App;
+
+namespace {
+
+const char* const kNoExcel = "Nie ma \xBF" "adnego Excela w systemie";
+const char* const kEditing = "Edytujesz w\xB3" "a\x9C" "nie kom\xF3rk\xEA w Excelu";
+
+enum class StartCase { New, Filled, Empty };
+
+bool nameTaken(const fs::path& folder, const std::string& name)
+{
+    const fs::path p = shell::winfs::resolve(folder, name);
+    std::error_code ec;
+    // Something of that name that cannot be read is still never replaced.
+    if (fs::exists(fs::symlink_status(p, ec)))
+        return true;
+    return std::ifstream(p).is_open();
+}
+
+// One transport run; every step that fails says so on the status line.
+class Transport {
+public:
+    explicit Transport(App& app) : m_app(app) {}
+
+    bool run();
+    // An error that ended the run: status line and log say where, and the
+    // spreadsheet redraws again.
+    void failed(const std::exception& e);
+
+private:
+    bool fail(const std::string& message);
+    void note(const std::exception& e);
+    bool prepareWorkbook(Application& xl);
+
+    App& m_app;
+    std::string m_doing;  // what the run is busy with, for failure messages
+};
+
+// The spreadsheet's own reason for a refused save goes to the log: the
+// status line names only the situation (the disk may be full, say).
+void Transport::note(const std::exception& e)
+{
+    try {
+        m_app.logEvent(9, shell::winfs::display(workbookPath(m_app)) + ": " + e.what());
+    } catch (const std::exception&) {
+    }
+}
+
+bool Transport::fail(const std::string& message)
+{
+    m_app.state = 2;
+    m_app.showError(message);
+    return false;
+}
+
+void Transport::failed(const std::exception& e)
+{
+    const std::string what = e.what();
+    const std::string message = m_doing.empty() ? what : m_doing + ": " + what;
+    m_app.state = 2;
+    if (m_app.xl) {
+        try {
+            m_app.xl->setScreenUpdating(true);
+        } catch (const AutomationError&) {
+        }
+    }
+    try {
+        m_app.logEvent(9, message);
+    } catch (const std::exception&) {
+    }
+    m_app.showError(message);
+}
+
+bool Transport::run()
+{
+    const std::string group = m_app.groupText();
+    m_doing = group + ".XLS";
+    if (!connect(m_app))
+        return fail(kNoExcel);
+    Application& xl = *m_app.xl;
+    try {
+        xl.setVisible(true);
+    } catch (const AutomationError&) {
+        return fail(kEditing);
+    }
+    if (!prepareWorkbook(xl))
+        return false;
+
+    xmlsheet::TransportContext ctx(m_app, xl);
+    ctx.map.clear();
+    declareLayout(m_app.jpkType, ctx.map);
+
+    for (std::size_t i = 0; i < m_app.files().size(); ++i) {
+        if (m_app.state != 1)
+            continue;
+        m_doing = m_app.files()[i];
+        xmlsheet::transportFile(ctx, static_cast<int>(i));
+    }
+
+    m_doing = "-SUMA-";
+    xl.setDisplayAlerts(true);
+    xl.sheetsSelect(1);
+    xl.setScreenUpdating(true);
+    if (m_app.state > 1)
+        return false;
+    buildSummary(ctx);
+
+    xl.setDisplayAlerts(false);
+    const fs::path path = workbookPath(m_app);
+    bool saved = true;
+    try {
+        xl.activeWorkbookSaveAs(path.string());
+    } catch (const AutomationError& e) {
+        note(e);
+        m_app.showError("Nie mog\xEA zapisa\xE6 pliku " + shell::winfs::display(path));
+        saved = false;
+    }
+    xl.setDisplayAlerts(true);
+    if (saved && !ctx.faults.empty())
+        m_app.showError(ctx.faults.front());
+    return saved && ctx.faults.empty();
+}
+
+bool Transport::prepareWorkbook(Application& xl)
+{
+    const std::string group = m_app.groupText();
+    const fs::path path = workbookPath(m_app);
+    xl.setDisplayAlerts(false);
+
+    StartCase start = StartCase::New;
+    bool opened = false;
+    try {
+        xl.workbooksOpen(path.string());
+        opened = true;
+        start = StartCase::Filled;
+        xl.sheetsSelect(1);
+        if (xl.cellValue(1, 1).empty())
+            start = StartCase::Empty;
+    } catch (const AutomationError&) {
+    }
+    std::error_code ec;
+    if (start == StartCase::New && fs::exists(fs::symlink_status(path, ec)))
+        start = StartCase::Filled;  // unreadable: kept aside, never overwritten
+
+    if (!fs::create_directory(m_app.resolve("TXT"), ec))
+        cleanTxtFolder(m_app);
+
+    switch (start) {
+    case StartCase::New:
+        xl.workbooksAdd();
+        break;
+    case StartCase::Empty:
+        break;
+    case StartCase::Filled: {
+        if (opened)
+            xl.activeWorkbookClose();
+        const std::string previous = previousVersionName(m_app.workFolder(), group + ".XLS");
+        const fs::path target = m_app.resolve(previous);
+        fs::rename(path, target, ec);
+        if (ec) {
+            m_app.logEvent(9, shell::winfs::display(path) + " -> " + previous + ": " + ec.message());
+            return fail("Nie mog\xEA przenie\x9C\xE6 " + group + ".XLS na " + previous);
+        }
+        m_app.logEvent(6, logName(shell::winfs::display(target)));
+        xl.workbooksAdd();
+        break;
+    }
+    }
+    try {
+        xl.activeWorkbookSaveAs(path.string());
+    } catch (const AutomationError& e) {
+        note(e);
+        return fail("Masz otwarty arkusz o takiej nazwie");
+    }
+
+    m_app.logEvent(5, "z zeszytu " + group + " dodatkowych nies\xB3usznych arkuszy");
+    while (xl.sheetsCount() > 1) {
+        xl.sheetsSelect(2);
+        xl.selectedSheetsDelete();
+    }
+    xl.sheetsSelect(1);
+    xl.cellsSelect();
+    xl.selectionClearContents();
+    xl.selectionSetNumberFormat("@");
+    xl.activeSheetSetName("-SUMA-");
+    xl.cellSelect(1, 1);
+    return true;
+}
+
+}  // namespace
+
+bool connect(App& app)
+{
+    if (app.xl)
+        return true;
+    try {
+        app.xl = app.provider().attach();
+    } catch (const AutomationError&) {
+        try {
+            app.xl = app.provider().create();
+        } catch (const AutomationError&) {
+            return false;
+        }
+    }
+    return app.xl != nullptr;
+}
+
+fs::path workbookPath(const App& app)
+{
+    return app.resolve(app.groupText() + ".XLS");
+}
+
+std::string previousVersionName(const fs::path& folder, const std::string& name)
+{
+    const std::size_t at = name.size() >= 4 ? name.size() - 4 : 0;
+    std::string candidate = name.substr(0, at) + "-0000" + name.substr(at);
+    const std::size_t thousands = at + 1;
+    // The thousands digit takes no carry; past '9' it runs on through the
+    // character set, so the names end after 256 rounds of a thousand.
+    for (int round = 0; round < 256 * 1000; ++round) {
+        for (std::size_t i = thousands + 3;; --i) {
+            if (i == thousands) {
+                candidate[i] = static_cast<char>(static_cast<unsigned char>(candidate[i]) + 1);
+                break;
+            }
+            if (candidate[i] != '9') {
+                ++candidate[i];
+                break;
+            }
+            candidate[i] = '0';
+        }
+        if (!nameTaken(folder, candidate))
+            return candidate;
+    }
+    throw std::runtime_error("Brak wolnej nazwy dla " + name);
+}
+
+std::string logName(const std::string& name)
+{
+    std::string s = name.size() > 35 ? name.substr(name.size() - 35) : name;
+    return std::string(38 - s.size(), '.') + s;
+}
+
+void cleanTxtFolder(App& app)
+{
+    const std::vector<std::string> found = shell::winfs::findFiles(app.resolve("TXT"), "*.TXT");
+    if (found.empty())
+        return;
+    app.logEvent(5, "wszystkich poprzednich poprawnych plik\xF3w z podkatalogu TXT");
+    for (const std::string& name : found) {
+        std::error_code ec;
+        if (!fs::remove(app.resolve("TXT\\" + name), ec) || ec)
+            app.logEvent(5, "TXT\\" + name + " nieudane");
+    }
+}
+
+bool makeXls(App& app)
+{
+    if (app.state != 0)
+        return false;
+    app.state = 1;
+    Transport transport(app);
+    bool ok = false;
+    try {
+        app.showProgress("");
+        app.logEvent(4, app.groupText());
+        ok = transport.run();
+    } catch (const std::exception& e) {
+        transport.failed(e);
+    }
+    app.state = 0;
+    return ok;
+}
+
+}  // namespace zbir::workbook

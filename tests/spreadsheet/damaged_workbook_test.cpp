@@ -1,0 +1,153 @@
+// Workbook files that are damaged, truncated or something else entirely:
+// opening them is refused with a message naming the file, never a crash and
+// never an exception of another kind (the transport and "Wczytaj gotowy XLS"
+// catch only the spreadsheet's own errors).
+
+#include "support/fault_support.h"
+#include "support/test_support.h"
+#include "spreadsheet/automation.h"
+#include "spreadsheet/embedded_application.h"
+#include "spreadsheet/workbook_file.h"
+
+#include <gtest/gtest.h>
+#include <orcus/zip_archive.hpp>
+#include <orcus/zip_archive_stream.hpp>
+
+#include <string>
+#include <vector>
+
+namespace zbir::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kContentTypes =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+    "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+    "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+    "<Override PartName=\"/xl/workbook.xml\" "
+    "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/></Types>";
+
+// The message a refused file gives; fails the test when the file opens or
+// something else than the spreadsheet's error comes out.
+std::string refusal(const fs::path& file)
+{
+    try {
+        workbook::loadWorkbookFile(file);
+    } catch (const workbook::AutomationError& e) {
+        return e.what();
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "not the spreadsheet's error: " << e.what();
+        return {};
+    }
+    ADD_FAILURE() << file << " opened";
+    return {};
+}
+
+// A real workbook as the engine saves it.
+std::string savedWorkbook(const TempDir& dir)
+{
+    workbook::EmbeddedApplication xl;
+    xl.workbooksAdd();
+    for (int row = 1; row <= 200; ++row)
+        xl.setCellValue(row, 1, "wiersz " + std::to_string(row));
+    xl.activeWorkbookSaveAs((dir / "real.XLS").string());
+    return readFile(dir / "real.XLS");
+}
+
+// Found by fuzzing: orcus's parser read past the end of a part that ends
+// inside an attribute value holding a reference, and crashed.
+TEST(DamagedWorkbook, PartEndingInsideAnAttributeValueIsRefused)
+{
+    TempDir dir;
+    writeFile(dir / "G.XLS", storedZip({{"[Content_Types].xml", kContentTypes},
+                                        {"_rels/.rels", "<?l e=\"\"?>s s=\"\"><p d=\"\"e=\"&V;"}}));
+    const std::string message = refusal(dir / "G.XLS");
+    EXPECT_NE(message.find("G.XLS"), std::string::npos) << message;
+    EXPECT_NE(message.find("_rels/.rels"), std::string::npos) << message;
+}
+
+// Found by fuzzing: the format detection's parse error escaped as an orcus
+// exception instead of the spreadsheet's refusal.
+TEST(DamagedWorkbook, MalformedContentTypesIsRefused)
+{
+    TempDir dir;
+    writeFile(dir / "G.XLS", storedZip({{"[Content_Types].xml", "<Types><Override B34/></Types>"}}));
+    EXPECT_NE(refusal(dir / "G.XLS").find("[Content_Types].xml"), std::string::npos);
+}
+
+// Found by fuzzing: a central directory entry claiming a part of 772 MB in a
+// file of 30 KB made orcus set aside that much memory before reading it.
+TEST(DamagedWorkbook, ImpossibleEntrySizeIsRefusedBeforeAnyIsSetAside)
+{
+    TempDir dir;
+    std::string zip = storedZip({{"[Content_Types].xml", kContentTypes}, {"xl/workbook.xml", "<workbook/>"}});
+    const std::size_t central = zip.find("PK\x01\x02", 0);
+    ASSERT_NE(central, std::string::npos);
+    const std::size_t second = zip.find("PK\x01\x02", central + 4);  // xl/workbook.xml
+    ASSERT_NE(second, std::string::npos);
+    for (std::size_t field : {second + 20, second + 24})  // compressed, then uncompressed size
+        zip.replace(field, 4, std::string("\x00\x00\x04\x2E", 4));
+    writeFile(dir / "G.XLS", zip);
+    EXPECT_NE(refusal(dir / "G.XLS").find("xl/workbook.xml"), std::string::npos);
+}
+
+TEST(DamagedWorkbook, EmptyJunkTruncatedAndFolderAreRefused)
+{
+    TempDir dir;
+    const std::string real = savedWorkbook(dir);
+    ASSERT_GT(real.size(), 1000u);
+
+    writeFile(dir / "empty.XLS", "");
+    EXPECT_NE(refusal(dir / "empty.XLS").find("pusty plik"), std::string::npos);
+
+    std::string junk;
+    for (int i = 0; i < 5000; ++i)
+        junk += static_cast<char>((i * 7919) % 251);
+    writeFile(dir / "junk.XLS", junk);
+    EXPECT_NE(refusal(dir / "junk.XLS").find("Office Open XML"), std::string::npos);
+
+    // A save cut short by a full disk or a lost connection.
+    for (std::size_t keep : {real.size() / 2, real.size() - 30, std::size_t{40}}) {
+        writeFile(dir / "cut.XLS", real.substr(0, keep));
+        EXPECT_NE(refusal(dir / "cut.XLS").find("cut.XLS"), std::string::npos) << keep;
+    }
+
+    // Every byte of the middle flipped in turn would take long; a stride does.
+    for (std::size_t at = 100; at < real.size(); at += real.size() / 40) {
+        std::string damaged = real;
+        damaged[at] = static_cast<char>(~damaged[at]);
+        writeFile(dir / "flip.XLS", damaged);
+        try {
+            workbook::loadWorkbookFile(dir / "flip.XLS");  // a flip in padding may go unnoticed
+        } catch (const workbook::AutomationError&) {
+        }
+    }
+
+    fs::create_directory(dir / "folder.XLS");
+    EXPECT_NE(refusal(dir / "folder.XLS").find("folderem"), std::string::npos);
+}
+
+TEST(DamagedWorkbook, IntactPartsPassTheCheckStoredOrCompressed)
+{
+    TempDir dir;
+    const std::string real = savedWorkbook(dir);
+    orcus::zip_archive_stream_blob stream(reinterpret_cast<const std::uint8_t*>(real.data()), real.size());
+    orcus::zip_archive archive(&stream);
+    archive.load();
+    std::vector<std::pair<std::string, std::string>> parts;
+    for (std::size_t i = 0; i < archive.get_file_entry_count(); ++i) {
+        std::string name(archive.get_file_entry_name(i));
+        std::vector<unsigned char> bytes;
+        ASSERT_TRUE(archive.read_file_entry(name, bytes)) << name;
+        parts.emplace_back(name, std::string(bytes.begin(), bytes.end()));
+    }
+    writeFile(dir / "stored.XLS", storedZip(parts));
+    for (const char* name : {"real.XLS", "stored.XLS"}) {
+        auto wb = workbook::loadWorkbookFile(dir / name);
+        EXPECT_EQ(wb->sheet(0).valueText(200, 1), "wiersz 200") << name;
+    }
+}
+
+}  // namespace
+}  // namespace zbir::test
