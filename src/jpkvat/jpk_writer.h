@@ -2,7 +2,7 @@
 #include <ctime>
 #include <functional>
 
-namespace zbir::shell { class App; }
+namespace zbir::operation { class Operation; }
 
 namespace zbir::jpkvat {
 
@@ -10,9 +10,9 @@ namespace zbir::jpkvat {
 // open workbook, written to a temporary file in the parent folder and renamed
 // to <group>.xml once complete. Returns whether the file was written
 // completely.
-bool makeJpk(shell::App& app);
+bool makeJpk(operation::Operation& app);
 
 // The same with the clock that gives the generation time.
-bool makeJpk(shell::App& app, const std::function<std::tm()>& clock);
+bool makeJpk(operation::Operation& app, const std::function<std::tm()>& clock);
 
 }  // namespace zbir::jpkvat
