@@ -1,4 +1,6 @@
 #pragma once
+// The combined-file room: the one file of a group built from its workbook,
+// with the subject definitions of Podmiot1.JPK and the output value rules.
 #include <ctime>
 #include <functional>
 

@@ -1,4 +1,8 @@
 #pragma once
+// The transport room: a group's XML files laid out in the group's workbook
+// (the driver, the column layouts, the -SUMA- sheet, opening a ready
+// workbook). Below it: xmlsheet, jpkforms, encoding, base and the
+// spreadsheet's automation interface.
 #include <filesystem>
 #include <string>
 
