@@ -103,6 +103,7 @@ bool Transport::run()
     xmlsheet::TransportContext ctx(m_app, xl);
     ctx.map.clear();
     declareLayout(m_app.jpkType, ctx.map);
+    declareV7Layout(ctx.v7map);
 
     for (std::size_t i = 0; i < m_app.files().size(); ++i) {
         if (m_app.state != 1)
