@@ -61,6 +61,20 @@ std::string baseName(const std::string& fileName)
 
 }  // namespace
 
+std::vector<std::string> schemaMessages(const std::string& fileName, const jpkforms::CheckResult& check)
+{
+    std::vector<std::string> out;
+    for (const jpkforms::SchemaProblem& p : check.problems) {
+        std::string text = fileName;
+        if (p.line > 0)
+            text += ", wiersz " + integerText(p.line);
+        out.push_back(text + ": " + programText(p.message));
+    }
+    if (out.empty() && check.verdict != jpkforms::Verdict::Valid)
+        out.push_back(fileName + ": plik niezgodny ze schematem");
+    return out;
+}
+
 std::string sheetNameFor(const std::string& fileName)
 {
     std::string base = baseName(fileName);
@@ -333,6 +347,18 @@ void transportFile(TransportContext& ctx, int index)
         return;
     }
 
+    // The file against its schema, before the scan: the copy of a valid file
+    // must stay valid.
+    const jpkforms::CheckResult check = jpkforms::checkFile(input);
+    const std::vector<std::string> problems = schemaMessages(writer.fileName(), check);
+    for (const std::string& p : problems) {
+        app.logEvent(9, p);
+        app.port().showNotice(p);
+    }
+    ctx.schemaProblems += static_cast<int>(problems.size());
+    ctx.filesWithProblems += problems.empty() ? 0 : 1;
+    copy.keepEmptyElements(check.verdict == jpkforms::Verdict::Valid);
+
     // Only a copy of the whole file takes its place in TXT: one cut short by
     // a stop, a fault of the scanner or a failed write (a full disk) is
     // removed, and an earlier copy of that name stays as it was.
@@ -346,9 +372,11 @@ void transportFile(TransportContext& ctx, int index)
         std::filesystem::remove(temp, ec);
         throw;
     }
-    if (scanner.complete())
-        placeCopy(temp, app.resolve(copyName(writer.fileName(), scanner.modified())));
-    else
+    if (scanner.complete()) {
+        const std::filesystem::path target = app.resolve(copyName(writer.fileName(), scanner.modified()));
+        if (placeCopy(temp, target))
+            ctx.copies.push_back(target);
+    } else
         std::filesystem::remove(temp, ec);
 
     if (!scanner.error().empty())

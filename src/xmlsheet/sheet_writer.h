@@ -4,9 +4,11 @@
 // unmapped elements in column 75, and SUM formulas for the amount columns in
 // the last row and in row 1.
 
+#include "jpkforms/schema_check.h"
 #include "xmlsheet/field_map.h"
 #include "xmlsheet/scan_items.h"
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,9 @@ struct TransportContext {
     bool mapUsed = false;     // another file was laid out with map
     long long records = 0;    // record rows written in this run (progress)
     std::vector<std::string> faults;  // files that ended early: "NAME: message"
+    std::vector<std::filesystem::path> copies;  // text copies placed in TXT by this run
+    int schemaProblems = 0;   // problems the input check found, over the group
+    int filesWithProblems = 0;
 };
 
 // Lays one file's scanner items out on the sheet added for it. Every item is
@@ -101,12 +106,18 @@ bool isValidSheetName(const std::string& name);
 // its extension when that is empty), later attempts add " (2)", " (3)", ...
 std::string fallbackSheetName(const std::string& fileName, int attempt);
 
+// The input check's problems as messages (program text), one a problem:
+// "NAME, wiersz 12: the schema's words" ("NAME: ..." without a line).
+std::vector<std::string> schemaMessages(const std::string& fileName, const jpkforms::CheckResult& check);
+
 // Sheet names compared as the spreadsheet does: without regard to the case of
 // ASCII and Polish letters.
 bool sameSheetName(const std::string& a, const std::string& b);
 
 // One file of the group's list: its sheet, laid out by the layout of its form
-// (V7 forms by the context's v7map, every other file by its map), one scan
+// (V7 forms by the context's v7map, every other file by its map), the check
+// of the file against the schema of its namespace (each problem to the run
+// log and the window port's notices; the transport goes on), one scan
 // serving the sheet and the text copy in TXT, the copy's final name, the
 // totals.
 void transportFile(TransportContext& ctx, int index);

@@ -3,6 +3,7 @@
 // the -SUMA- headings of the V7 forms.
 
 #include "jpkforms/forms.h"
+#include "jpkforms/schema_check.h"
 #include "support/transport_fixture.h"
 
 #include <gtest/gtest.h>
@@ -302,6 +303,17 @@ TEST_F(FormsTransportTest, SharedSamplesOfV7AndJpkVat3EndToEnd)
                 EXPECT_NE(xml.find(">" + cell(r, 75) + "</"), std::string::npos) << period;
             }
         }
+        // Valid inputs: no problems reported, and copies valid as well.
+        EXPECT_EQ(app->statusText().rfind("Schemat:", 0), std::string::npos) << app->statusText();
+        int copies = 0;
+        for (const auto& copy : fs::directory_iterator(work() / "TXT")) {
+            SCOPED_TRACE(copy.path().filename().string());
+            ++copies;
+            const jpkforms::CheckResult check = jpkforms::checkFile(copy.path());
+            EXPECT_EQ(check.verdict, jpkforms::Verdict::Valid)
+                << (check.problems.empty() ? std::string() : check.problems.front().message);
+        }
+        EXPECT_EQ(copies, static_cast<int>(g.files.size()));
         while (xl().workbooksCount() > 0)
             xl().activeWorkbookClose();
     }
