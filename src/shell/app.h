@@ -58,6 +58,7 @@ public:
 
     // -- run log
     void logEvent(std::uint8_t code, const std::string& t = {}) override { m_log.event(code, t); }
+    void showDetail(const std::string& text) override { m_port.showNotice(text); }
     RunLog& log() { return m_log; }
 
     // -- places
