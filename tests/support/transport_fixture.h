@@ -128,6 +128,7 @@ public:
     ZBIR_FORWARD(int, activeSheetIndex, (), (), const)
     ZBIR_FORWARD(std::string, activeSheetName, (), (), const)
     ZBIR_FORWARD(void, activeSheetSetName, (const std::string& name), (name), )
+    ZBIR_FORWARD(int, activeSheetUsedRows, (), (), const)
     ZBIR_FORWARD(void, selectedSheetsDelete, (), (), )
     ZBIR_FORWARD(void, setSplitRow, (int row), (row), )
     ZBIR_FORWARD(std::string, cellValue, (int row, int col), (row, col), const)
