@@ -64,7 +64,7 @@ std::string Problems::summary() const
 {
     const std::string where = ", zob. " + std::string(kLogName);
     if (!m_errors.empty())
-        return "Plik niezapisany, b\xB3\xEAd\xF3w: " + shell::integerText(static_cast<long long>(m_errors.size())) +
+        return "Plik niezapisany, b\xB3\xEA" "d\xF3w: " + shell::integerText(static_cast<long long>(m_errors.size())) +
                where;
     if (!m_warnings.empty())
         return "Zako\xF1" "czono prac\xEA z uwagami (" +

@@ -1,14 +1,17 @@
 #include "jpkvat/jpk_writer.h"
 
-#include "jpkvat/subject.h"
-#include "jpkvat/values.h"
-#include "shell/app.h"
 #include "base/formatters.h"
 #include "base/winfs.h"
+#include "encoding/charset.h"
+#include "jpkforms/schema_check.h"
+#include "jpkvat/checks.h"
+#include "jpkvat/file_sheet.h"
+#include "jpkvat/output_file.h"
+#include "jpkvat/subject.h"
+#include "jpkvat/values.h"
+#include "jpkvat/variant_writer.h"
+#include "shell/app.h"
 #include "spreadsheet/automation.h"
-#include "spreadsheet/embedded_application.h"
-#include "spreadsheet/sheet.h"
-#include "spreadsheet/workbook.h"
 
 #include <algorithm>
 #include <array>
@@ -45,22 +48,22 @@ constexpr int kSheetRows = 1048576;
 
 constexpr double kAmountWidth = 0.28;
 constexpr std::size_t kPeriodLength = 99;
-constexpr std::size_t kFlushSize = 1 << 20;
 constexpr long long kProgressEvery = 500;
 
 constexpr std::string_view kEtdNamespace =
     "http://crd.gov.pl/xml/schematy/dziedzinowe/mf/2016/01/25/eD/DefinicjeTypy/";
 constexpr std::string_view kJpkVatNamespace = "http://jpk.mf.gov.pl/wzor/2016/10/26/10261/";
 
+constexpr SubjectField kAddress[] = {
+    SubjectField::KodKraju, SubjectField::Wojewodztwo, SubjectField::Powiat,   SubjectField::Gmina,
+    SubjectField::Ulica,    SubjectField::NrDomu,      SubjectField::NrLokalu, SubjectField::Miejscowosc,
+    SubjectField::KodPocztowy, SubjectField::Poczta,
+};
+
 // The last row the selected sheet uses.
-int lastUsedRow(Application& xl)
+int lastUsedRow(const Application& xl)
 {
-    // The interface has no used range; the embedded spreadsheet knows it.
-    if (auto* embedded = dynamic_cast<workbook::EmbeddedApplication*>(&xl)) {
-        if (workbook::Workbook* book = embedded->engine().activeWorkbook())
-            return std::min(book->activeSheet().usedRows(), kSheetRows);
-    }
-    return kSheetRows;
+    return std::min(xl.activeSheetUsedRows(), kSheetRows);
 }
 
 struct Pair {
@@ -86,6 +89,7 @@ struct Section {
     std::size_t pairCount;
     const TaxTerm* terms;
     std::size_t termCount;
+    std::string_view required[5];  // elements a record must have
 };
 
 // Pairs the schema requires together: the tax follows its base.
@@ -108,94 +112,20 @@ constexpr Section kSales{
     "<SprzedazWiersz>", "SprzedazWiersz", "Tworzenie sekcji \"Sprzeda\xBF\"", "SprzedazCtrl",
     "LiczbaWierszySprzedazy", "PodatekNalezny", "0.0",
     kSalesPairs, std::size(kSalesPairs), kSalesTax, std::size(kSalesTax),
+    {"NrKontrahenta", "NazwaKontrahenta", "AdresKontrahenta", "DowodSprzedazy", "DataWystawienia"},
 };
 constexpr Section kPurchases{
     "<ZakupWiersz>", "ZakupWiersz", "Tworzenie sekcji \"Zakup\"", "ZakupCtrl",
     "LiczbaWierszyZakupow", "PodatekNaliczony", "0",
     kPurchasePairs, std::size(kPurchasePairs), kPurchaseTax, std::size(kPurchaseTax),
-};
-
-// The output: written to a temporary file beside the target and renamed to
-// the target only when complete; otherwise the temporary file goes.
-class OutputFile {
-public:
-    OutputFile(std::filesystem::path target)
-        : m_target(std::move(target)), m_temp(m_target)
-    {
-        m_temp += ".tmp";
-    }
-    ~OutputFile() { discard(); }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    bool open()
-    {
-        m_file = std::fopen(m_temp.c_str(), "wb");
-        m_created = m_file != nullptr;
-        return m_created;
-    }
-
-    std::string& buffer() { return m_buffer; }
-
-    void flushIfFull()
-    {
-        if (m_buffer.size() >= kFlushSize)
-            flush();
-    }
-
-    // Closes the file; false when anything failed to reach it.
-    bool close()
-    {
-        flush();
-        if (m_file) {
-            m_ok = std::fclose(m_file) == 0 && m_ok;
-            m_file = nullptr;
-        }
-        return m_ok;
-    }
-
-    bool commit()
-    {
-        std::error_code ec;
-        std::filesystem::rename(m_temp, m_target, ec);
-        if (ec)
-            return false;
-        m_committed = true;
-        return true;
-    }
-
-    void discard()
-    {
-        if (m_file) {
-            std::fclose(m_file);
-            m_file = nullptr;
-        }
-        if (m_created && !m_committed) {
-            std::error_code ec;
-            std::filesystem::remove(m_temp, ec);
-        }
-    }
-
-private:
-    void flush()
-    {
-        if (m_file && !m_buffer.empty())
-            m_ok = std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file) == m_buffer.size() && m_ok;
-        m_buffer.clear();
-    }
-
-    std::filesystem::path m_target;
-    std::filesystem::path m_temp;
-    std::FILE* m_file = nullptr;
-    std::string m_buffer;
-    bool m_ok = true;
-    bool m_created = false;
-    bool m_committed = false;
+    {"NrDostawcy", "NazwaDostawcy", "AdresDostawcy", "DowodZakupu", "DataZakupu"},
 };
 
 struct Element {
     std::string_view name;  // a heading, or a name kept in the record's own list
     std::string value;
+    int row = 0;
+    int column = 0;
 };
 
 // Element names of one file sheet's record list.
@@ -206,32 +136,40 @@ struct Headings {
     bool unmappedReported = false;
 };
 
+// The JPK_VAT(2) sections from the file sheets, written while they are read;
+// problems of the cells go to `problems` (with errors the caller discards
+// the output).
 class Writer {
 public:
     Writer(shell::App& app, Application& xl, OutputFile& out,
-           const std::array<bool, kHeadingColumns + 1>& amount)
-        : m_app(app), m_xl(xl), m_out(out), m_amount(amount)
+           const std::array<bool, kHeadingColumns + 1>& amount, const DateRange& period, Problems& problems)
+        : m_app(app), m_xl(xl), m_out(out), m_amount(amount), m_period(period), m_problems(problems)
     {
     }
 
     void writeSection(const Section& section);
+    long long total() const { return m_total; }
 
 private:
     int findListRow(std::string_view recordTag);
     void readHeadings(int row);
     void reportInvalid(int column, std::string_view name);
+    void walkList(const Section& section, int listRow, int sheet, int sheets);
     void collectRow(int row);
     void collectContinuation(int row);
+    void checkRecord(const Section& section, int row);
     void writeRecord(const Section& section);
     void writeElement(const Section& section, std::string_view name, std::string_view value);
     bool structureFree(int row) const;
-    void addElement(std::string_view name, const std::string& value);
+    void addElement(std::string_view name, const std::string& value, int row, int column);
     bool present(std::string_view name) const;
 
     shell::App& m_app;
     Application& m_xl;
     OutputFile& m_out;
     const std::array<bool, kHeadingColumns + 1>& m_amount;
+    const DateRange& m_period;
+    Problems& m_problems;
 
     Headings m_headings;
     std::string m_sheetName;
@@ -243,6 +181,7 @@ private:
     std::array<std::string, kHeadingColumns + 1> m_skipped;
     bool m_anyAmount = false;
     long long m_count = 0;
+    long long m_total = 0;
     double m_tax = 0;
 };
 
@@ -300,7 +239,7 @@ void Writer::collectRow(int row)
             }
             continue;
         }
-        addElement(name, text);
+        addElement(name, text, row, col);
         if (m_amount[c])
             m_record[m_elements - 1].value = rowValue(std::move(m_record[m_elements - 1].value), true);
     }
@@ -324,7 +263,7 @@ void Writer::collectContinuation(int row)
             if (name.compare(0, 2, "K_") == 0 && !(parseNumber(value, number) && number == 0))
                 m_anyAmount = true;
             m_recordNames.push_back(std::move(name));
-            addElement(m_recordNames.back(), value);
+            addElement(m_recordNames.back(), value, row, kUnmappedColumn);
         }
     }
     collectRow(row);
@@ -337,19 +276,41 @@ bool Writer::structureFree(int row) const
 
 // The record's elements are kept between records so that their texts keep
 // their storage.
-void Writer::addElement(std::string_view name, const std::string& value)
+void Writer::addElement(std::string_view name, const std::string& value, int row, int column)
 {
     if (m_elements == m_record.size())
         m_record.emplace_back();
     Element& e = m_record[m_elements++];
     e.name = name;
     e.value.assign(value);
+    e.row = row;
+    e.column = column;
 }
 
 bool Writer::present(std::string_view name) const
 {
     return std::any_of(m_record.begin(), m_record.begin() + static_cast<std::ptrdiff_t>(m_elements),
                        [&](const Element& e) { return e.name == name; });
+}
+
+// The cells of a record that is written: required elements, amounts,
+// dates and NIPs.
+void Writer::checkRecord(const Section& section, int row)
+{
+    for (std::string_view name : section.required) {
+        if (present(name))
+            continue;
+        int column = kCountColumn;
+        for (int col = 2; col <= kLastValueColumn; ++col)
+            if (m_headings.name[static_cast<std::size_t>(col)] == name)
+                column = col;
+        m_problems.error(cellAddress(m_sheetName, row, column) + ": " + std::string(name) + " puste");
+    }
+    for (std::size_t i = 0; i < m_elements; ++i) {
+        const Element& e = m_record[i];
+        checkValue(kindOf(e.name), e.name, e.value, cellAddress(m_sheetName, e.row, e.column), m_period,
+                   m_problems);
+    }
 }
 
 void Writer::writeElement(const Section& section, std::string_view name, std::string_view value)
@@ -368,6 +329,7 @@ void Writer::writeElement(const Section& section, std::string_view name, std::st
 void Writer::writeRecord(const Section& section)
 {
     ++m_count;
+    ++m_total;
     std::string& out = m_out.buffer();
     appendElementLine(out, 1, section.element, "typ=\"G\"", {});
     if (m_headings.valid[kCountColumn])
@@ -392,8 +354,55 @@ void Writer::writeRecord(const Section& section)
                 writeElement(section, p.partner, section.zero);
         }
     }
-    appendElementLine(out, 1, "/" + std::string(section.element), {}, {});
+    std::string closing = "/";
+    closing += section.element;
+    appendElementLine(out, 1, closing, {}, {});
     m_out.flushIfFull();
+}
+
+// Every row below the list's heading row up to the next structure tag or
+// "LuKa-Werks" is a record, its number cell filled or not (the numbers are
+// written anew); rows that an element without a column started inside the
+// record follow it. Wholly empty rows are skipped and counted.
+void Writer::walkList(const Section& section, int listRow, int sheet, int sheets)
+{
+    int row = listRow + 1;
+    long long sinceProgress = 0;
+    while (row <= m_lastRow && m_app.state == 1) {
+        const std::string first = cellText(m_xl, row, kCountColumn);
+        if (first == kEndMark || !structureFree(row))
+            break;
+        const int recordRow = row;
+        m_elements = 0;
+        m_recordNames.clear();
+        m_anyAmount = false;
+        collectRow(row);
+        std::swap(m_skipped, m_cells);  // the first row's cells, for a skipped row
+        for (++row; row <= m_lastRow; ++row) {
+            if (!cellText(m_xl, row, kCountColumn).empty() || !structureFree(row))
+                break;
+            const std::string tag = cellText(m_xl, row, kFieldTagColumn);
+            if (tag.size() < 2 || tag[0] != '<' || tag[1] == '/')
+                break;
+            collectContinuation(row);
+        }
+        if (m_elements == 0 && first.empty()) {
+            m_problems.emptyRow();
+            m_problems.warning(cellAddress(m_sheetName, recordRow, kCountColumn) + ": pusty wiersz pomini\xEAty");
+            continue;
+        }
+        if (!m_anyAmount) {
+            m_app.showProgress(m_skipped[4] + " " + m_skipped[5] + " " + m_skipped[6]);
+            continue;
+        }
+        checkRecord(section, recordRow);
+        writeRecord(section);
+        if (++sinceProgress >= kProgressEvery) {
+            sinceProgress = 0;
+            m_app.reportProgress({sheet - 2, sheets - 1, m_total});
+            m_app.processEvents();
+        }
+    }
 }
 
 void Writer::writeSection(const Section& section)
@@ -412,48 +421,16 @@ void Writer::writeSection(const Section& section)
         if (listRow == 0)
             continue;
         readHeadings(listRow);
-
-        // A record row has its number in column 1 and no structure tag of the
-        // list's level or above (the next list, a control block). Rows that
-        // an element without a column started inside the record follow it.
-        int row = listRow + 1;
-        std::string first = cellText(m_xl, row, kCountColumn);
-        long long sinceProgress = 0;
-        while (row <= m_lastRow && m_app.state == 1) {
-            if (first.empty() || first == kEndMark || !structureFree(row))
-                break;
-            m_elements = 0;
-            m_recordNames.clear();
-            m_anyAmount = false;
-            collectRow(row);
-            std::swap(m_skipped, m_cells);  // the first row's cells, for a skipped row
-            for (++row; row <= m_lastRow; ++row) {
-                first = cellText(m_xl, row, kCountColumn);
-                if (!first.empty() || !structureFree(row))
-                    break;
-                const std::string tag = cellText(m_xl, row, kFieldTagColumn);
-                if (tag.size() < 2 || tag[0] != '<' || tag[1] == '/')
-                    break;
-                collectContinuation(row);
-            }
-            if (!m_anyAmount) {
-                m_app.showProgress(m_skipped[4] + " " + m_skipped[5] + " " + m_skipped[6]);
-                continue;
-            }
-            writeRecord(section);
-            if (++sinceProgress >= kProgressEvery) {
-                sinceProgress = 0;
-                m_app.reportProgress({sheet - 2, sheets - 1, m_count});
-                m_app.processEvents();
-            }
-        }
+        walkList(section, listRow, sheet, sheets);
     }
     if (m_count > 0) {
         std::string& out = m_out.buffer();
+        std::string closing = "/";
+        closing += section.control;
         appendElementLine(out, 1, section.control, {}, {});
         appendElementLine(out, 2, section.countElement, {}, shell::integerText(m_count));
         appendElementLine(out, 2, section.sumElement, {}, shell::amountText(m_tax));
-        appendElementLine(out, 1, "/" + std::string(section.control), {}, {});
+        appendElementLine(out, 1, closing, {}, {});
     }
 }
 
@@ -490,8 +467,31 @@ void appendValueLine(std::string& out, int level, std::string_view name, std::st
         appendElementLine(out, level, std::string(name) + "/", {}, {});
 }
 
+void writeSubject(std::string& out, const SubjectFile& subject)
+{
+    const SubjectRecord& s = subject.record;
+    appendElementLine(out, 1, "Podmiot1", {}, {});
+    appendElementLine(out, 2, "IdentyfikatorPodmiotu", {}, {});
+    appendValueLine(out, 3, "etd:NIP", s[SubjectField::NIP]);
+    appendValueLine(out, 3, "etd:PelnaNazwa", s[SubjectField::PelnaNazwa]);
+    if (subject.set[static_cast<std::size_t>(SubjectField::REGON)])
+        appendValueLine(out, 3, "etd:REGON", s[SubjectField::REGON], true);
+    appendElementLine(out, 2, "/IdentyfikatorPodmiotu", {}, {});
+    appendElementLine(out, 2, "AdresPodmiotu", {}, {});
+    for (SubjectField f : kAddress) {
+        // A key the file does not set is left out: its placeholder is no
+        // value for the ministry (KodKraju is PL by the schema).
+        if (!subject.set[static_cast<std::size_t>(f)] && f != SubjectField::KodKraju)
+            continue;
+        const bool required = f == SubjectField::KodKraju || f == SubjectField::Miejscowosc;
+        appendValueLine(out, 3, SubjectRecord::key(f), s[f], !required);
+    }
+    appendElementLine(out, 2, "/AdresPodmiotu", {}, {});
+    appendElementLine(out, 1, "/Podmiot1", {}, {});
+}
+
 void writeHeader(std::string& out, char type, const std::tm& now, const std::string& dataOd,
-                 const std::string& dataDo)
+                 const std::string& dataDo, const SubjectFile& subject)
 {
     out += "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n";
     appendElementLine(out, 0, "JPK",
@@ -509,37 +509,256 @@ void writeHeader(std::string& out, char type, const std::tm& now, const std::str
         appendValueLine(out, 2, "DataOd", dataOd);
         appendValueLine(out, 2, "DataDo", dataDo);
         appendElementLine(out, 2, "DomyslnyKodWaluty", {}, "PLN");
-        appendValueLine(out, 2, "KodUrzedu", subjectRecord()[SubjectField::KodUrzedu]);
+        appendValueLine(out, 2, "KodUrzedu", subject.record[SubjectField::KodUrzedu]);
     } else {
         out += "\r\n";
     }
     appendElementLine(out, 1, "/Naglowek", {}, {});
-
-    const SubjectRecord& s = subjectRecord();
-    appendElementLine(out, 1, "Podmiot1", {}, {});
-    appendElementLine(out, 2, "IdentyfikatorPodmiotu", {}, {});
-    appendValueLine(out, 3, "etd:NIP", s[SubjectField::NIP]);
-    appendValueLine(out, 3, "etd:PelnaNazwa", s[SubjectField::PelnaNazwa]);
-    appendValueLine(out, 3, "etd:REGON", s[SubjectField::REGON], true);
-    appendElementLine(out, 2, "/IdentyfikatorPodmiotu", {}, {});
-    appendElementLine(out, 2, "AdresPodmiotu", {}, {});
-    for (SubjectField f : {SubjectField::KodKraju, SubjectField::Wojewodztwo, SubjectField::Powiat,
-                           SubjectField::Gmina, SubjectField::Ulica, SubjectField::NrDomu,
-                           SubjectField::NrLokalu, SubjectField::Miejscowosc,
-                           SubjectField::KodPocztowy, SubjectField::Poczta}) {
-        const bool required = f == SubjectField::KodKraju || f == SubjectField::Miejscowosc;
-        appendValueLine(out, 3, SubjectRecord::key(f), s[f], !required);
-    }
-    appendElementLine(out, 2, "/AdresPodmiotu", {}, {});
-    appendElementLine(out, 1, "/Podmiot1", {}, {});
+    writeSubject(out, subject);
 }
 
-// Ends the operation with a final message.
-bool finish(shell::App& app, const std::string& message)
+// Ends the operation with a final message; `detail` (the system's or the
+// spreadsheet's words) goes to the run log with it.
+bool finish(shell::App& app, const std::string& message, const std::string& detail = {})
 {
+    if (!detail.empty())
+        app.logEvent(9, message + ": " + shell::winfs::fromNative(detail));
     app.showError(message);
     app.state = 0;
     return false;
+}
+
+// ---- the group
+
+// The form of the group's file sheets; nullptr with `refusal` set when a
+// sheet is of no known form or of another one than the first.
+const jpkforms::Form* groupForm(Application& xl, std::string& refusal)
+{
+    const jpkforms::Form* first = nullptr;
+    std::string firstSheet;
+    for (int sheet = 2; sheet <= xl.sheetsCount(); ++sheet) {
+        xl.sheetsSelect(sheet);
+        std::string ns;
+        const jpkforms::Form* form = sheetForm(xl, &ns);
+        const std::string name = xl.activeSheetName();
+        if (!form || form->family == jpkforms::Family::Other) {
+            refusal = "Arkusz " + name + ": " + (form ? std::string(form->name) : "nieznany formularz " + ns) +
+                      " bez pliku zbiorczego";
+            return nullptr;
+        }
+        if (!first) {
+            first = form;
+            firstSheet = name;
+        } else if (form != first) {
+            refusal = "Arkusz " + name + ": " + std::string(form->name) + ", a arkusz " + firstSheet + ": " +
+                      std::string(first->name);
+            return nullptr;
+        }
+    }
+    return first;
+}
+
+// Podmiot1.JPK where the file takes the subject from it (JPK_VAT(2)): a
+// refusal when it is missing or lacks a key the file needs; its own
+// problems and the placeholders' values go to `problems`.
+std::string vat2SubjectRefusal(const SubjectFile& subject, const FileSheet* sheet, Problems& problems)
+{
+    const std::string file(kSubjectFileName);
+    if (!subject.found)
+        return "Brak pliku " + file + " (NIP, KodUrzedu, PelnaNazwa)";
+    std::string missing;
+    for (SubjectField f : {SubjectField::NIP, SubjectField::KodUrzedu, SubjectField::PelnaNazwa})
+        if (!subject.has(f))
+            missing += (missing.empty() ? "" : ", ") + std::string(SubjectRecord::key(f));
+    if (!missing.empty())
+        return file + ": brak " + missing;
+    for (const std::string& w : subject.warnings)
+        problems.warning(w);
+    const std::string& nip = subject.record[SubjectField::NIP];
+    if (!nipCheckDigitOk(nipDigits(nip)))
+        problems.error(file + ": NIP \"" + nip + "\" nieprawid\xB3owy");
+    for (SubjectField f : {SubjectField::NIP, SubjectField::REGON, SubjectField::KodUrzedu})
+        if (subject.has(f) && subject.record[f] == SubjectRecord::placeholder(f))
+            problems.error(file + ": " + std::string(SubjectRecord::key(f)) + " " + subject.record[f] +
+                           " to warto\x9C\xE6 przyk\xB3" "adowa");
+    std::string unset;
+    for (SubjectField f : kAddress)
+        if (!subject.set[static_cast<std::size_t>(f)] && f != SubjectField::KodKraju)
+            unset += (unset.empty() ? "" : ", ") + std::string(SubjectRecord::key(f));
+    if (!unset.empty())
+        problems.warning(file + ": brak " + unset + " - pomini\xEAte w adresie");
+    const Node* sheetNip = sheet ? sheet->subjectNip() : nullptr;
+    if (sheetNip && nipDigits(sheetNip->value) != nipDigits(nip))
+        problems.warning(file + ": NIP " + nip + ", a w arkuszu " + sheet->name + ": " + sheetNip->value);
+    return {};
+}
+
+// The header and subject of every JPK_VAT(2) file sheet that has one
+// (sheets the user added have none).
+std::vector<FileSheet> vat2Headers(Application& xl, const jpkforms::Form& form)
+{
+    std::vector<FileSheet> headers;
+    for (int sheet = 2; sheet <= xl.sheetsCount(); ++sheet) {
+        xl.sheetsSelect(sheet);
+        FileSheet h = readSheetHeader(xl, form, lastUsedRow(xl));
+        if (h.period().known() || h.subjectNip())
+            headers.push_back(std::move(h));
+    }
+    return headers;
+}
+
+struct Build {
+    shell::App& app;
+    Application& xl;
+    const std::function<std::tm()>& clock;
+    std::string fileName;  // "..\<group>.xml"
+    SubjectFile subject;
+    Problems problems;
+};
+
+// Reports the problems and ends the build without a file.
+bool refuseForProblems(Build& b)
+{
+    b.problems.report(b.app);
+    return finish(b.app, b.problems.summary());
+}
+
+// The written output checked against the schema of its form: only a valid
+// file becomes <group>.xml; an invalid one is kept as <group>.xml.bledny.
+bool commitChecked(Build& b, OutputFile& out)
+{
+    const std::filesystem::path target = b.app.resolve(b.fileName);
+    const jpkforms::CheckResult check = jpkforms::checkFile(out.temporary());
+    if (check.verdict == jpkforms::Verdict::NoSchema || check.verdict == jpkforms::Verdict::UnknownForm) {
+        std::filesystem::path kept = target;
+        kept += ".niesprawdzony";
+        out.keepAs(kept);
+        b.app.logEvent(9, "nie ma schemat\xF3w w " + shell::winfs::display(jpkforms::schemaFolder()) +
+                              ": plik nie sprawdzony, zostawiony jako " + shell::winfs::display(kept));
+        return finish(b.app, "Brak schemat\xF3w: plik niesprawdzony, zob. ZBIR.LOG");
+    }
+    if (check.verdict == jpkforms::Verdict::Invalid) {
+        std::filesystem::path kept = target;
+        kept += ".bledny";
+        out.keepAs(kept);
+        std::vector<std::string> lines{"plik niezgodny ze schematem " +
+                                       std::string(check.form ? check.form->name : "") + ", zostawiony jako " +
+                                       shell::winfs::display(kept)};
+        for (const jpkforms::SchemaProblem& p : check.problems)
+            lines.push_back("schemat: wiersz " + std::to_string(p.line) + ": " +
+                            encoding::utf8ToWindows1250(p.message));
+        b.app.log().events(9, lines);
+        for (const std::string& line : lines)
+            b.app.port().showDetail(line);
+        return finish(b.app, "Plik niezgodny ze schematem, zob. ZBIR.LOG");
+    }
+    if (!out.commit())
+        return finish(b.app, "Zaj\xEAty " + b.fileName, out.error());
+    return true;
+}
+
+// Ends a build whose output is written: the stop, the problems, the write
+// and the schema decide whether it becomes the group's file.
+bool complete(Build& b, OutputFile& out, long long records)
+{
+    const bool written = out.close();
+    const int sheets = b.xl.sheetsCount();
+    b.xl.sheetsSelect(1);
+    b.xl.cellSelect(1, 1);
+    b.app.reportProgress({sheets - 2, sheets - 1, records});
+    if (b.app.state != 1) {
+        out.discard();
+        return finish(b.app, "Plik wyj\x9C" "ciowy " + b.fileName + " usuni\xEAty");
+    }
+    if (b.problems.hasErrors()) {
+        out.discard();
+        return refuseForProblems(b);
+    }
+    if (!written) {
+        out.discard();
+        return finish(b.app, "B\xB3\xB9" "d zapisu " + b.fileName, out.error());
+    }
+    if (!commitChecked(b, out))
+        return false;
+    b.problems.report(b.app);
+    const std::string summary = b.problems.summary();
+    b.app.showError(summary.empty() ? "Zako\xF1" "czono prac\xEA nad " + b.fileName : summary);
+    b.app.state = 0;
+    return true;
+}
+
+bool buildVat2(Build& b, const jpkforms::Form& form, const std::array<bool, kHeadingColumns + 1>& amount)
+{
+    Application& xl = b.xl;
+    const std::string noSheets = "Nie ma prawid\xB3owych dalszych arkuszy";
+    xl.sheetsSelect(2);
+    int periodRow = 0;
+    for (int row = 1; row <= kPeriodRows && periodRow == 0; ++row)
+        if (cellText(xl, row, kFieldTagColumn) == "<DataOd>")
+            periodRow = row;
+    if (periodRow == 0)
+        return finish(b.app, noSheets);
+    const std::string dataOd = cellText(xl, periodRow, kUnmappedColumn).substr(0, kPeriodLength);
+    const std::string dataDo = cellText(xl, periodRow + 1, kUnmappedColumn).substr(0, kPeriodLength);
+
+    const std::vector<FileSheet> headers = vat2Headers(xl, form);
+    if (std::string refusal = headers.empty() ? std::string() : groupRefusal(headers); !refusal.empty())
+        return finish(b.app, refusal);
+    const std::string refusal = vat2SubjectRefusal(b.subject, headers.empty() ? nullptr : &headers.front(),
+                                                   b.problems);
+    if (!refusal.empty())
+        return finish(b.app, refusal);
+
+    OutputFile out(b.app.resolve(b.fileName));
+    if (!out.open())
+        return finish(b.app, "Zaj\xEAty " + b.fileName, out.error());
+    const char type = b.app.groupText().size() > 4 ? b.app.groupText()[4] : ' ';
+    writeHeader(out.buffer(), type, b.clock(), dataOd, dataDo, b.subject);
+    long long records = 0;
+    if (type == 'V') {
+        const DateRange period{dataOd, dataDo};
+        Writer writer(b.app, xl, out, amount, period, b.problems);
+        writer.writeSection(kSales);
+        writer.writeSection(kPurchases);
+        records = writer.total();
+    } else {
+        out.buffer() += "\r\n\r\n";
+    }
+    out.buffer() += "</JPK>";
+    return complete(b, out, records);
+}
+
+bool buildVariant(Build& b, const jpkforms::Form& form)
+{
+    Application& xl = b.xl;
+    std::vector<FileSheet> sheets;
+    for (int sheet = 2; sheet <= xl.sheetsCount() && b.app.state == 1; ++sheet) {
+        xl.sheetsSelect(sheet);
+        b.app.showProgress("Czytam arkusz " + xl.activeSheetName());
+        sheets.push_back(readFileSheet(xl, form, lastUsedRow(xl), b.problems));
+        b.app.processEvents();
+    }
+    if (b.app.state != 1)
+        return finish(b.app, "Plik wyj\x9C" "ciowy " + b.fileName + " usuni\xEAty");
+    if (std::string refusal = groupRefusal(sheets); !refusal.empty())
+        return finish(b.app, refusal);
+    if (std::string refusal = subjectRefusal(b.subject, sheets.front()); !refusal.empty())
+        return finish(b.app, refusal);
+    for (const std::string& w : b.subject.warnings)
+        b.problems.warning(w);
+    checkSheets(sheets, b.problems);
+    if (b.problems.hasErrors())
+        return refuseForProblems(b);
+
+    OutputFile out(b.app.resolve(b.fileName));
+    if (!out.open())
+        return finish(b.app, "Zaj\xEAty " + b.fileName, out.error());
+    b.app.showProgress("Tworzenie pliku " + std::string(form.name));
+    const long long records = writeVariantFile(out, sheets, b.clock(), [&](long long written) {
+        b.app.reportProgress({0, 1, written});
+        b.app.processEvents();
+    });
+    return complete(b, out, records);
 }
 
 }  // namespace
@@ -555,32 +774,33 @@ bool makeJpk(shell::App& app, const std::function<std::tm()>& clock)
         return false;
     app.state = 1;
     const std::string g = app.groupText();
-    const char type = g.size() > 4 ? g[4] : ' ';
     app.logEvent(2, "tworzenia pliku zbiorczego: " + g + ".xml");
 
+    std::string reason;
     if (!app.xl) {
         try {
             app.xl = app.provider().attach();
-        } catch (const AutomationError&) {
+        } catch (const AutomationError& e) {
+            reason = e.what();
         }
         if (!app.xl)
-            return finish(app, "Nie ma Excela");
+            return finish(app, "Nie ma Excela", reason);
     }
     Application& xl = *app.xl;
     try {
         xl.setVisible(true);
-    } catch (const AutomationError&) {
-        return finish(app, "Excel zaj\xEAty");
+    } catch (const AutomationError& e) {
+        return finish(app, "Excel zaj\xEAty", e.what());
     }
 
     std::string book;
     try {
         book = xl.activeWorkbookName();
-    } catch (const AutomationError&) {
-        // no workbook open
+    } catch (const AutomationError& e) {
+        reason = e.what();  // no workbook open
     }
     if (book.empty() || shell::winfs::upper(book) != shell::winfs::upper(g + ".XLS"))
-        return finish(app, "Bie\xBF\xB9" "cy zeszyt to nie " + g);
+        return finish(app, "Bie\xBF\xB9" "cy zeszyt to nie " + g, reason);
 
     xl.sheetsSelect(1);
     if (xl.activeSheetName() != "-SUMA-")
@@ -593,51 +813,17 @@ bool makeJpk(shell::App& app, const std::function<std::tm()>& clock)
 
     placeWindow(app, xl);
 
-    const std::string noSheets = "Nie ma prawid\xB3owych dalszych arkuszy";
     if (xl.sheetsCount() < 2)
-        return finish(app, noSheets);
-    xl.sheetsSelect(2);
-    int periodRow = 0;
-    for (int row = 1; row <= kPeriodRows && periodRow == 0; ++row)
-        if (cellText(xl, row, kFieldTagColumn) == "<DataOd>")
-            periodRow = row;
-    if (periodRow == 0)
-        return finish(app, noSheets);
-    const std::string dataOd = cellText(xl, periodRow, kUnmappedColumn).substr(0, kPeriodLength);
-    const std::string dataDo = cellText(xl, periodRow + 1, kUnmappedColumn).substr(0, kPeriodLength);
+        return finish(app, "Nie ma prawid\xB3owych dalszych arkuszy");
+    std::string refusal;
+    const jpkforms::Form* form = groupForm(xl, refusal);
+    if (!form)
+        return finish(app, refusal);
 
-    const std::string fileName = "..\\" + g + ".xml";
-    OutputFile out(app.resolve(fileName));
-    if (!out.open())
-        return finish(app, "Zaj\xEAty " + fileName);
-    ReadSubjectDefinitions(app);
-
-    writeHeader(out.buffer(), type, clock(), dataOd, dataDo);
-    if (type == 'V') {
-        Writer writer(app, xl, out, amount);
-        writer.writeSection(kSales);
-        writer.writeSection(kPurchases);
-    } else {
-        out.buffer() += "\r\n\r\n";
-    }
-    out.buffer() += "</JPK>";
-
-    const bool written = out.close();
-    xl.sheetsSelect(1);
-    xl.cellSelect(1, 1);
-    if (app.state != 1) {
-        out.discard();
-        return finish(app, "Plik wyj\x9C" "ciowy " + fileName + " usuni\xEAty");
-    }
-    if (!written) {
-        out.discard();
-        return finish(app, "B\xB3\xB9" "d zapisu " + fileName);
-    }
-    if (!out.commit())
-        return finish(app, "Zaj\xEAty " + fileName);
-    app.showError("Zako\xF1" "czono prac\xEA nad " + fileName);
-    app.state = 0;
-    return true;
+    Build b{app, xl, clock, "..\\" + g + ".xml", readSubjectFile(app), {}};
+    if (form->family == jpkforms::Family::Vat2)
+        return buildVat2(b, *form, amount);
+    return buildVariant(b, *form);
 }
 
 }  // namespace zbir::jpkvat
