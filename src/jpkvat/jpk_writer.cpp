@@ -521,8 +521,7 @@ void writeHeader(std::string& out, char type, const std::tm& now, const std::str
 // spreadsheet's words) goes to the run log with it.
 bool finish(shell::App& app, const std::string& message, const std::string& detail = {})
 {
-    if (!detail.empty())
-        app.logEvent(9, message + ": " + shell::winfs::fromNative(detail));
+    app.logEvent(9, detail.empty() ? message : message + ": " + shell::winfs::fromNative(detail));
     app.showError(message);
     app.state = 0;
     return false;
@@ -565,9 +564,10 @@ std::string vat2SubjectRefusal(const SubjectFile& subject, const FileSheet* shee
 {
     const std::string file(kSubjectFileName);
     if (!subject.found)
-        return "Brak pliku " + file + " (NIP, KodUrzedu, PelnaNazwa)";
+        return "Brak pliku " + file + " (NIP, KodUrzedu, PelnaNazwa, Miejscowosc)";
     std::string missing;
-    for (SubjectField f : {SubjectField::NIP, SubjectField::KodUrzedu, SubjectField::PelnaNazwa})
+    for (SubjectField f : {SubjectField::NIP, SubjectField::KodUrzedu, SubjectField::PelnaNazwa,
+                           SubjectField::Miejscowosc})
         if (!subject.has(f))
             missing += (missing.empty() ? "" : ", ") + std::string(SubjectRecord::key(f));
     if (!missing.empty())
@@ -701,6 +701,13 @@ bool buildVat2(Build& b, const jpkforms::Form& form, const std::array<bool, kHea
     const std::string dataOd = cellText(xl, periodRow, kUnmappedColumn).substr(0, kPeriodLength);
     const std::string dataDo = cellText(xl, periodRow + 1, kUnmappedColumn).substr(0, kPeriodLength);
 
+    const std::string sheet2 = xl.activeSheetName();
+    if (!isValidDate(dataOd))
+        b.problems.error(cellAddress(sheet2, periodRow, kUnmappedColumn) + ": DataOd \"" + dataOd +
+                         "\" to nie data rrrr-mm-dd");
+    if (!isValidDate(dataDo))
+        b.problems.error(cellAddress(sheet2, periodRow + 1, kUnmappedColumn) + ": DataDo \"" + dataDo +
+                         "\" to nie data rrrr-mm-dd");
     const std::vector<FileSheet> headers = vat2Headers(xl, form);
     if (std::string refusal = headers.empty() ? std::string() : groupRefusal(headers); !refusal.empty())
         return finish(b.app, refusal);

@@ -84,7 +84,10 @@ TEST(JpkEndToEndTest, MinistrySampleBecomesAValidCombinedFileWithItsOwnControls)
     fs::create_directories(work);
     const fs::path sample = shared / "samples" / "JPK_VAT" / "JPK_VAT_002.xml";
     fs::copy_file(sample, root / "JPK_VAT_2017_05_A.XML");
-    test::writeFile(work / "Podmiot1.JPK", kSubject);
+    // The sample's own taxpayer.
+    std::string subject = kSubject;
+    subject.replace(subject.find("5260250274"), 10, "1111111111");
+    test::writeFile(work / "Podmiot1.JPK", subject);
 
     const fs::path out = transportAndCombine(work, "JPK_VAT_2017_05");
     ASSERT_TRUE(fs::exists(out));
