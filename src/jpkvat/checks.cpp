@@ -2,7 +2,7 @@
 
 #include "base/formatters.h"
 #include "jpkvat/values.h"
-#include "shell/app.h"
+#include "operation/operation.h"
 
 #include <algorithm>
 #include <array>
@@ -45,7 +45,7 @@ std::string quoted(std::string_view value)
 
 }  // namespace
 
-void Problems::report(shell::App& app) const
+void Problems::report(operation::Operation& app) const
 {
     std::vector<std::string> lines;
     lines.reserve(m_errors.size() + m_warnings.size());
@@ -55,9 +55,9 @@ void Problems::report(shell::App& app) const
         lines.push_back("uwaga: " + w);
     if (lines.empty())
         return;
-    app.log().events(9, lines);
+    app.logEvents(9, lines);
     for (const std::string& line : lines)
-        app.port().showDetail(line);
+        app.showDetail(line);
 }
 
 std::string Problems::summary() const

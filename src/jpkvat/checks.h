@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace zbir::shell { class App; }
+namespace zbir::operation { class Operation; }
 
 namespace zbir::jpkvat {
 
@@ -25,7 +25,7 @@ public:
 
     // Every problem to the run log and to the window's detail lines (stderr
     // of the command line).
-    void report(shell::App& app) const;
+    void report(operation::Operation& app) const;
 
     // The final status line: how many problems and where to read them;
     // empty when there are none.

@@ -10,7 +10,7 @@
 #include "jpkvat/subject.h"
 #include "jpkvat/values.h"
 #include "jpkvat/variant_writer.h"
-#include "shell/app.h"
+#include "operation/operation.h"
 #include "spreadsheet/automation.h"
 
 #include <algorithm>
@@ -141,7 +141,7 @@ struct Headings {
 // the output).
 class Writer {
 public:
-    Writer(shell::App& app, Application& xl, OutputFile& out,
+    Writer(operation::Operation& app, Application& xl, OutputFile& out,
            const std::array<bool, kHeadingColumns + 1>& amount, const DateRange& period, Problems& problems)
         : m_app(app), m_xl(xl), m_out(out), m_amount(amount), m_period(period), m_problems(problems)
     {
@@ -164,7 +164,7 @@ private:
     void addElement(std::string_view name, const std::string& value, int row, int column);
     bool present(std::string_view name) const;
 
-    shell::App& m_app;
+    operation::Operation& m_app;
     Application& m_xl;
     OutputFile& m_out;
     const std::array<bool, kHeadingColumns + 1>& m_amount;
@@ -435,13 +435,13 @@ void Writer::writeSection(const Section& section)
 }
 
 // Places the spreadsheet's window below the program's window.
-void placeWindow(shell::App& app, Application& xl)
+void placeWindow(operation::Operation& app, Application& xl)
 {
     xl.setWindowState(workbook::xl::Maximized);
     const double top = xl.top();
     const double height = xl.height();
     xl.setWindowState(workbook::xl::Normal);
-    const shell::Geometry g = app.port().geometry();
+    const operation::Geometry g = app.windowGeometry();
     const int b = (g.width - g.clientWidth) / 2;
     const int screen = g.screenHeight + 2 * b + 2;
     if (screen <= 0)
@@ -519,7 +519,7 @@ void writeHeader(std::string& out, char type, const std::tm& now, const std::str
 
 // Ends the operation with a final message; `detail` (the system's or the
 // spreadsheet's words) goes to the run log with it.
-bool finish(shell::App& app, const std::string& message, const std::string& detail = {})
+bool finish(operation::Operation& app, const std::string& message, const std::string& detail = {})
 {
     app.logEvent(9, detail.empty() ? message : message + ": " + shell::winfs::fromNative(detail));
     app.showError(message);
@@ -608,7 +608,7 @@ std::vector<FileSheet> vat2Headers(Application& xl, const jpkforms::Form& form)
 }
 
 struct Build {
-    shell::App& app;
+    operation::Operation& app;
     Application& xl;
     const std::function<std::tm()>& clock;
     std::string fileName;  // "..\<group>.xml"
@@ -647,9 +647,9 @@ bool commitChecked(Build& b, OutputFile& out)
         for (const jpkforms::SchemaProblem& p : check.problems)
             lines.push_back("schemat: wiersz " + std::to_string(p.line) + ": " +
                             encoding::utf8ToWindows1250(p.message));
-        b.app.log().events(9, lines);
+        b.app.logEvents(9, lines);
         for (const std::string& line : lines)
-            b.app.port().showDetail(line);
+            b.app.showDetail(line);
         return finish(b.app, "Plik niezgodny ze schematem, zob. ZBIR.LOG");
     }
     if (!out.commit())
@@ -770,12 +770,12 @@ bool buildVariant(Build& b, const jpkforms::Form& form)
 
 }  // namespace
 
-bool makeJpk(shell::App& app)
+bool makeJpk(operation::Operation& app)
 {
     return makeJpk(app, localNow);
 }
 
-bool makeJpk(shell::App& app, const std::function<std::tm()>& clock)
+bool makeJpk(operation::Operation& app, const std::function<std::tm()>& clock)
 {
     if (app.state != 0 || app.jpkType == 0)
         return false;

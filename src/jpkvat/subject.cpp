@@ -2,7 +2,7 @@
 
 #include "encoding/charset.h"
 #include "encoding/codepage.h"
-#include "shell/app.h"
+#include "operation/operation.h"
 
 #include <fstream>
 
@@ -130,12 +130,12 @@ SubjectFile parseSubjectFile(std::string_view text)
     return file;
 }
 
-void ReadSubjectDefinitions(shell::App& app)
+void ReadSubjectDefinitions(operation::Operation& app)
 {
     readSubjectFile(app);
 }
 
-SubjectFile readSubjectFile(shell::App& app)
+SubjectFile readSubjectFile(operation::Operation& app)
 {
     app.logEvent(8);
     SubjectRecord& record = subjectRecord();

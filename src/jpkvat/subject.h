@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace zbir::shell { class App; }
+namespace zbir::operation { class Operation; }
 
 namespace zbir::jpkvat {
 
@@ -69,7 +69,7 @@ inline constexpr std::string_view kSubjectFileName = "Podmiot1.JPK";
 // the "Key: value" lines of Podmiot1.JPK in the working folder. A missing or
 // unreadable file leaves the placeholders without a message. The file is
 // only read.
-void ReadSubjectDefinitions(shell::App& app);
+void ReadSubjectDefinitions(operation::Operation& app);
 
 // The same from the file's bytes (no log entry): placeholders, then the lines.
 // A line that is UTF-8 (valid, with characters beyond ASCII) is read as UTF-8,
@@ -82,6 +82,6 @@ SubjectFile parseSubjectFile(std::string_view text);
 // Logs code 8 and reads Podmiot1.JPK in the working folder into a
 // SubjectFile and the program-wide record; `found` is false when the file
 // is missing or unreadable.
-SubjectFile readSubjectFile(shell::App& app);
+SubjectFile readSubjectFile(operation::Operation& app);
 
 }  // namespace zbir::jpkvat

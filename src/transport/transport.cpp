@@ -1,6 +1,6 @@
 #include "transport/transport.h"
 
-#include "shell/app.h"
+#include "operation/operation.h"
 #include "base/winfs.h"
 #include "spreadsheet/automation.h"
 #include "transport/layouts.h"
@@ -12,7 +12,7 @@
 namespace zbir::workbook {
 
 namespace fs = std::filesystem;
-using shell::App;
+using App = operation::Operation;
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "xmlsheet/sheet_writer.h"
 
-#include "shell/app.h"
+#include "operation/operation.h"
 #include "base/formatters.h"
 #include "spreadsheet/automation.h"
 #include "xmlsheet/copy_writer.h"
@@ -98,7 +98,7 @@ SheetWriter::SheetWriter(TransportContext& ctx, int index, ScanConsumer* copy)
 
 void SheetWriter::start()
 {
-    shell::App& app = m_ctx.app;
+    operation::Operation& app = m_ctx.app;
     app.showProgress(m_fileName);
     app.reportProgress({m_index, static_cast<int>(app.files().size()), m_ctx.records});
 
@@ -288,7 +288,7 @@ void SheetWriter::finish()
 
 void transportFile(TransportContext& ctx, int index)
 {
-    shell::App& app = ctx.app;
+    operation::Operation& app = ctx.app;
     XmlScanner scanner(ctx.map, app.jpkType, [&app] { return app.state == 1; });
     CopyWriter copy(scanner);
     SheetWriter writer(ctx, index, &copy);
