@@ -241,6 +241,12 @@ DateRange FileSheet::period() const
     return from && to ? DateRange{from->value, to->value} : DateRange{};
 }
 
+int lastUsedRow(const workbook::Application& xl)
+{
+    constexpr int kSheetRows = 1048576;
+    return std::min(xl.activeSheetUsedRows(), kSheetRows);
+}
+
 const jpkforms::Form* sheetForm(const workbook::Application& xl, std::string* ns)
 {
     const std::string text = xl.cellValue(kNamespaceRow, kNamespaceColumn);

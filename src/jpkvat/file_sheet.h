@@ -66,6 +66,9 @@ struct FileSheet {
     DateRange period() const;
 };
 
+// The last row the selected sheet uses (at most the sheet's rows).
+int lastUsedRow(const workbook::Application& xl);
+
 // The form of the selected file sheet: its namespace cell, or JPK_VAT(2) for
 // a sheet without one (workbooks made before); nullptr for a namespace that
 // is no known form.
