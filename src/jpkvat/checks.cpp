@@ -40,7 +40,12 @@ int daysIn(int year, int month)
 
 std::string quoted(std::string_view value)
 {
-    return "\"" + std::string(value) + "\"";
+    std::string q;
+    q.reserve(value.size() + 2);
+    q += '"';
+    q += value;
+    q += '"';
+    return q;
 }
 
 }  // namespace

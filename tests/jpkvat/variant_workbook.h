@@ -121,7 +121,9 @@ public:
         tag(level, std::string(section.control));
         leaf(level + 1, std::string(section.countElement), std::to_string(records.size()));
         leaf(level + 1, std::string(section.sumElement), "0");
-        tag(level, "/" + std::string(section.control));
+        std::string closing = "/";
+        closing += section.control;
+        tag(level, closing);
         return *this;
     }
 
