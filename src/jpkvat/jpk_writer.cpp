@@ -122,30 +122,38 @@ bool refuseForProblems(Build& b)
     return finish(b.app, b.problems.summary());
 }
 
+// Keeps the checked-out output under `suffix` beside the target: a name no
+// one takes for the group's file. Returns the log line saying where.
+std::string keepAside(Build& b, OutputFile& out, const char* suffix)
+{
+    std::filesystem::path kept = b.app.resolve(b.fileName);
+    kept += suffix;
+    if (out.keepAs(kept))
+        return "zostawiony jako " + shell::winfs::display(kept);
+    return "nie zostawiony (" + out.error() + ")";
+}
+
 // The written output checked against the schema of its form: only a valid
-// file becomes <group>.xml; an invalid one is kept as <group>.xml.bledny.
+// file becomes <group>.xml; an invalid one is kept as <group>.xml.bledny,
+// one that could not be checked as <group>.xml.niesprawdzony.
 bool commitChecked(Build& b, OutputFile& out)
 {
-    const std::filesystem::path target = b.app.resolve(b.fileName);
     const jpkforms::CheckResult check = jpkforms::checkFile(out.temporary());
     if (check.verdict == jpkforms::Verdict::NoSchema || check.verdict == jpkforms::Verdict::UnknownForm) {
-        std::filesystem::path kept = target;
-        kept += ".niesprawdzony";
-        out.keepAs(kept);
+        const std::string kept = keepAside(b, out, ".niesprawdzony");
+        b.problems.report(b.app);
         b.app.logEvent(9, "nie ma schemat\xF3w w " + shell::winfs::display(jpkforms::schemaFolder()) +
-                              ": plik nie sprawdzony, zostawiony jako " + shell::winfs::display(kept));
+                              ": plik nie sprawdzony, " + kept);
         return finish(b.app, "Brak schemat\xF3w: plik niesprawdzony, zob. ZBIR.LOG");
     }
     if (check.verdict == jpkforms::Verdict::Invalid) {
-        std::filesystem::path kept = target;
-        kept += ".bledny";
-        out.keepAs(kept);
         std::vector<std::string> lines{"plik niezgodny ze schematem " +
-                                       std::string(check.form ? check.form->name : "") + ", zostawiony jako " +
-                                       shell::winfs::display(kept)};
+                                       std::string(check.form ? check.form->name : "") + ", " +
+                                       keepAside(b, out, ".bledny")};
         for (const jpkforms::SchemaProblem& p : check.problems)
             lines.push_back("schemat: wiersz " + std::to_string(p.line) + ": " +
                             encoding::utf8ToWindows1250(p.message));
+        b.problems.report(b.app);
         b.app.logEvents(9, lines);
         for (const std::string& line : lines)
             b.app.showDetail(line);

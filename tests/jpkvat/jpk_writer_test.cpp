@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace zbir::jpkvat {
 namespace {
@@ -528,6 +529,29 @@ TEST_F(JpkWriterTest, PlacesTheSpreadsheetWindowBelowTheProgram)
     const double k = h / (1080 + 2 * 8 + 2);
     EXPECT_DOUBLE_EQ(xl().top(), std::nearbyint(384 * k + k * 8 + t));
     EXPECT_DOUBLE_EQ(xl().height(), std::nearbyint((1080 - 384 - 20) * k));
+}
+
+// Without the schemas nothing is reported as done: the file is kept aside
+// unchecked and the earlier one stays.
+TEST_F(JpkWriterTest, WithoutSchemasTheFileIsKeptUncheckedAndNotReportedDone)
+{
+    test::writeFile(output(), "earlier");
+    newWorkbook({19, 20});
+    fileSheet("A").list("<SprzedazWiersz>", test::salesHeadings({19, 20}), {sale("1", "F", {{19, "1"}})}).end();
+    const test::TempDir empty;
+    const char* before = std::getenv("ZBIR_SCHEMA_DIR");
+    const std::string saved = before ? before : "";
+    setenv("ZBIR_SCHEMA_DIR", empty.path().c_str(), 1);
+    const bool made = make();
+    if (before)
+        setenv("ZBIR_SCHEMA_DIR", saved.c_str(), 1);
+    else
+        unsetenv("ZBIR_SCHEMA_DIR");
+    EXPECT_FALSE(made);
+    EXPECT_EQ(status(), "Brak schemat\xF3w: plik niesprawdzony, zob. ZBIR.LOG");
+    EXPECT_EQ(outputText(), "earlier");
+    EXPECT_NE(test::readFile(m_root / (kOutput + ".niesprawdzony")).find("<K_19>1</K_19>"), std::string::npos);
+    EXPECT_NE(log().find("nie ma schemat\xF3w w "), std::string::npos);
 }
 
 TEST_F(JpkWriterTest, OtherTypesWriteEmptyLinesForHeaderAndSections)
