@@ -69,17 +69,17 @@ std::string Problems::summary() const
 {
     const std::string where = ", zob. " + std::string(kLogName);
     if (!m_errors.empty())
-        return "Plik niezapisany, b\xB3\xEA" "d\xF3w: " + shell::integerText(static_cast<long long>(m_errors.size())) +
+        return "Plik niezapisany, b\xB3\xEA" "d\xF3w: " + base::integerText(static_cast<long long>(m_errors.size())) +
                where;
     if (!m_warnings.empty())
         return "Zako\xF1" "czono prac\xEA z uwagami (" +
-               shell::integerText(static_cast<long long>(m_warnings.size())) + ")" + where;
+               base::integerText(static_cast<long long>(m_warnings.size())) + ")" + where;
     return {};
 }
 
 std::string cellAddress(std::string_view sheet, int row, int column)
 {
-    return std::string(sheet) + "!" + shell::columnLetters(column) + std::to_string(row);
+    return std::string(sheet) + "!" + base::columnLetters(column) + std::to_string(row);
 }
 
 DateRange monthPeriod(std::string_view year, std::string_view month)

@@ -56,9 +56,9 @@ void placeWindow(operation::Operation& app, Application& xl)
 // spreadsheet's words) goes to the run log with it.
 bool finish(operation::Operation& app, const std::string& message, const std::string& detail = {})
 {
-    app.logEvent(9, detail.empty() ? message : message + ": " + shell::winfs::fromNative(detail));
+    app.logEvent(9, detail.empty() ? message : message + ": " + base::winfs::fromNative(detail));
     app.showError(message);
-    app.state = 0;
+    app.state = operation::Idle;
     return false;
 }
 
@@ -129,7 +129,7 @@ std::string keepAside(Build& b, OutputFile& out, const char* suffix)
     std::filesystem::path kept = b.app.resolve(b.fileName);
     kept += suffix;
     if (out.keepAs(kept))
-        return "zostawiony jako " + shell::winfs::display(kept);
+        return "zostawiony jako " + base::winfs::display(kept);
     return "nie zostawiony (" + out.error() + ")";
 }
 
@@ -142,7 +142,7 @@ bool commitChecked(Build& b, OutputFile& out)
     if (check.verdict == jpkforms::Verdict::NoSchema || check.verdict == jpkforms::Verdict::UnknownForm) {
         const std::string kept = keepAside(b, out, ".niesprawdzony");
         b.problems.report(b.app);
-        b.app.logEvent(9, "nie ma schemat\xF3w w " + shell::winfs::display(jpkforms::schemaFolder()) +
+        b.app.logEvent(9, "nie ma schemat\xF3w w " + base::winfs::display(jpkforms::schemaFolder()) +
                               ": plik nie sprawdzony, " + kept);
         return finish(b.app, "Brak schemat\xF3w: plik niesprawdzony, zob. ZBIR.LOG");
     }
@@ -173,7 +173,7 @@ bool complete(Build& b, OutputFile& out, long long records)
     b.xl.sheetsSelect(1);
     b.xl.cellSelect(1, 1);
     b.app.reportProgress({sheets - 2, sheets - 1, records});
-    if (b.app.state != 1) {
+    if (b.app.state != operation::Running) {
         out.discard();
         return finish(b.app, "Plik wyj\x9C" "ciowy " + b.fileName + " usuni\xEAty");
     }
@@ -190,7 +190,7 @@ bool complete(Build& b, OutputFile& out, long long records)
     b.problems.report(b.app);
     const std::string summary = b.problems.summary();
     b.app.showError(summary.empty() ? "Zako\xF1" "czono prac\xEA nad " + b.fileName : summary);
-    b.app.state = 0;
+    b.app.state = operation::Idle;
     return true;
 }
 
@@ -235,13 +235,13 @@ bool buildVariant(Build& b, const jpkforms::Form& form)
 {
     Application& xl = b.xl;
     std::vector<FileSheet> sheets;
-    for (int sheet = 2; sheet <= xl.sheetsCount() && b.app.state == 1; ++sheet) {
+    for (int sheet = 2; sheet <= xl.sheetsCount() && b.app.state == operation::Running; ++sheet) {
         xl.sheetsSelect(sheet);
         b.app.showProgress("Czytam arkusz " + xl.activeSheetName());
         sheets.push_back(readFileSheet(xl, form, lastUsedRow(xl), b.problems));
         b.app.processEvents();
     }
-    if (b.app.state != 1)
+    if (b.app.state != operation::Running)
         return finish(b.app, "Plik wyj\x9C" "ciowy " + b.fileName + " usuni\xEAty");
     if (std::string refusal = groupRefusal(sheets); !refusal.empty())
         return finish(b.app, refusal);
@@ -273,9 +273,9 @@ bool makeJpk(operation::Operation& app)
 
 bool makeJpk(operation::Operation& app, const std::function<std::tm()>& clock)
 {
-    if (app.state != 0 || app.jpkType == 0)
+    if (app.state != operation::Idle || app.jpkType == operation::NoType)
         return false;
-    app.state = 1;
+    app.state = operation::Running;
     const std::string g = app.groupText();
     app.logEvent(2, "tworzenia pliku zbiorczego: " + g + ".xml");
 
@@ -302,7 +302,7 @@ bool makeJpk(operation::Operation& app, const std::function<std::tm()>& clock)
     } catch (const AutomationError& e) {
         reason = e.what();  // no workbook open
     }
-    if (book.empty() || shell::winfs::upper(book) != shell::winfs::upper(g + ".XLS"))
+    if (book.empty() || base::winfs::upper(book) != base::winfs::upper(g + ".XLS"))
         return finish(app, "Bie\xBF\xB9" "cy zeszyt to nie " + g, reason);
 
     xl.sheetsSelect(1);

@@ -23,7 +23,7 @@ void OutputFile::fail(const std::string& reason)
 {
     m_ok = false;
     if (m_error.empty())
-        m_error = shell::winfs::fromNative(reason);
+        m_error = base::winfs::fromNative(reason);
 }
 
 bool OutputFile::open()
@@ -70,7 +70,7 @@ bool OutputFile::keepAs(const std::filesystem::path& other)
     std::error_code ec;
     std::filesystem::rename(m_temp, other, ec);
     if (ec) {
-        m_error = shell::winfs::fromNative(ec.message());
+        m_error = base::winfs::fromNative(ec.message());
         return false;
     }
     m_committed = true;

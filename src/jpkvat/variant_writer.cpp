@@ -293,8 +293,8 @@ private:
             std::string& out = m_file.m_out.buffer();
             appendElementLine(out, m_level, prefixed("tns:", m_section.control), {}, {});
             appendElementLine(out, m_level + 1, prefixed("tns:", m_section.countElement), {},
-                              shell::integerText(m_count));
-            appendElementLine(out, m_level + 1, prefixed("tns:", m_section.sumElement), {}, shell::amountText(m_tax));
+                              base::integerText(m_count));
+            appendElementLine(out, m_level + 1, prefixed("tns:", m_section.sumElement), {}, base::amountText(m_tax));
             appendElementLine(out, m_level, prefixed("/tns:", m_section.control), {}, {});
         }
 
@@ -313,7 +313,7 @@ private:
             const RecordElement& e = m_section.elements[i];
             std::string value;
             if (e.name == m_section.numberElement)
-                value = shell::integerText(m_count);
+                value = base::integerText(m_count);
             else if (m_slots[i])
                 value = e.kind == 'K' ? rowValue(m_slots[i]->value, true) : m_slots[i]->value;
             else if (m_partner[i] >= 0 && m_slots[static_cast<std::size_t>(m_partner[i])])

@@ -191,11 +191,11 @@ void Writer::readHeadings(int row)
 void Writer::reportInvalid(int column, std::string_view name)
 {
     std::string where = column == kUnmappedColumn
-                            ? "kolumna " + shell::columnLetters(column) + " (" + std::string(name) + ")"
-                            : "kolumna " + shell::columnLetters(column);
+                            ? "kolumna " + base::columnLetters(column) + " (" + std::string(name) + ")"
+                            : "kolumna " + base::columnLetters(column);
     m_app.logEvent(9, "arkusz " + m_sheetName + ", " + where + ": nag\xB3\xF3wek \"" +
                           std::string(name) + "\" to nie nazwa elementu, warto\x9C" "ci pomini\xEAte");
-    m_app.showError("Pomijam kolumn\xEA " + shell::columnLetters(column) + ", z\xB3y nag\xB3\xF3wek: " +
+    m_app.showError("Pomijam kolumn\xEA " + base::columnLetters(column) + ", z\xB3y nag\xB3\xF3wek: " +
                     std::string(name));
 }
 
@@ -312,7 +312,7 @@ void Writer::writeRecord(const Section& section)
     std::string& out = m_out.buffer();
     appendElementLine(out, 1, section.element, "typ=\"G\"", {});
     if (m_headings.valid[kCountColumn])
-        appendElementLine(out, 2, m_headings.name[kCountColumn], {}, shell::integerText(m_count));
+        appendElementLine(out, 2, m_headings.name[kCountColumn], {}, base::integerText(m_count));
     else if (!m_headings.reported[kCountColumn]) {
         m_headings.reported[kCountColumn] = true;
         reportInvalid(kCountColumn, m_headings.name[kCountColumn]);
@@ -347,7 +347,7 @@ void Writer::walkList(const Section& section, int listRow, int sheet, int sheets
 {
     int row = listRow + 1;
     long long sinceProgress = 0;
-    while (row <= m_lastRow && m_app.state == 1) {
+    while (row <= m_lastRow && m_app.state == operation::Running) {
         const std::string first = cellText(m_xl, row, kCountColumn);
         if (first == kEndMark || !structureFree(row))
             break;
@@ -389,12 +389,12 @@ void Writer::writeSection(const Section& section)
     m_count = 0;
     m_tax = 0;
     const int sheets = m_xl.sheetsCount();
-    for (int sheet = 2; sheet <= sheets && m_app.state == 1; ++sheet) {
+    for (int sheet = 2; sheet <= sheets && m_app.state == operation::Running; ++sheet) {
         m_xl.sheetsSelect(sheet);
         m_sheetName = m_xl.activeSheetName();
         m_lastRow = lastUsedRow(m_xl);
         m_app.showProgress(std::string(section.progress));
-        if (m_app.state != 1)
+        if (m_app.state != operation::Running)
             break;
         const int listRow = findListRow(section.recordTag);
         if (listRow == 0)
@@ -407,8 +407,8 @@ void Writer::writeSection(const Section& section)
         std::string closing = "/";
         closing += section.control;
         appendElementLine(out, 1, section.control, {}, {});
-        appendElementLine(out, 2, section.countElement, {}, shell::integerText(m_count));
-        appendElementLine(out, 2, section.sumElement, {}, shell::amountText(m_tax));
+        appendElementLine(out, 2, section.countElement, {}, base::integerText(m_count));
+        appendElementLine(out, 2, section.sumElement, {}, base::amountText(m_tax));
         appendElementLine(out, 1, closing, {}, {});
     }
 }
