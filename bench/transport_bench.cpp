@@ -178,6 +178,7 @@ public:
     BENCH_FORWARD(void, sheetsAddAfter, (int index), (index), )
     BENCH_FORWARD(int, activeSheetIndex, (), (), const)
     BENCH_FORWARD(std::string, activeSheetName, (), (), const)
+    BENCH_FORWARD(int, activeSheetUsedRows, (), (), const)
     BENCH_FORWARD(void, activeSheetSetName, (const std::string& name), (name), )
     BENCH_FORWARD(void, selectedSheetsDelete, (), (), )
     BENCH_FORWARD(void, setSplitRow, (int row), (row), )

@@ -40,8 +40,8 @@ public:
     // a plain line when a new file begins and every `plainEvery` seconds.
     void showProgress(const Progress& progress) override;
 
-    // "zbir: text", like message().
-    void showNotice(const std::string& text) override { message(text); }
+    // "zbir: text", never cut.
+    void showDetail(const std::string& text) override;
 
     // Where the window would handle the exit button: the first time the
     // watched stop request is seen, its action runs (once).

@@ -214,6 +214,7 @@ TEST_F(BadInputTest, NamesWithBlanksAndPolishLetters)
     const fs::path parent = root / "Ksi\xC4\x99gowo\xC5\x9B\xC4\x87 2017 maj";
     const fs::path praca = parent / "praca \xC5\x82\xC3\xB3" "dzka";
     fs::create_directories(praca);
+    writeFile(praca / "Podmiot1.JPK", kFixtureSubject);
     writeFile(parent / "JPK_VAT_2017_05_\xC5\x81\xC3\xB3" "d\xC5\xBA 1.xml", vatFile({{"100", "23"}}));
     writeFile(parent / "JPK_VAT_2017_05_\xC5\xBB\xC3\xB3\xC5\x82ty 2.xml", vatFile({{"50", "11.5"}}));
     shell::App a(praca, port, provider);
