@@ -202,6 +202,28 @@ void ImportSheet::set_string(ss::row_t row, ss::col_t col, ss::string_id_t sinde
         m_factory.m_pendingStrings.push_back({m_index, row + 1, col + 1, sindex});
 }
 
+void ImportSheet::setStyleDirect(ss::row_t row, ss::col_t col, std::size_t xf)
+{
+    if (valid(row, col))
+        m_sheet.setCellStyle(row + 1, col + 1, m_factory.m_styles.engineStyle(xf, m_factory.m_workbook.styles()));
+}
+
+void ImportSheet::setTextDirect(ss::row_t row, ss::col_t col, std::string_view utf8)
+{
+    if (valid(row, col))
+        m_sheet.setText(row + 1, col + 1, text::fromUtf8(utf8));
+}
+
+void ImportSheet::setErrorDirect(ss::row_t row, ss::col_t col, std::string_view text)
+{
+    if (!valid(row, col))
+        return;
+    if (auto code = parseErrorText(text))
+        m_sheet.setError(row + 1, col + 1, *code);
+    else
+        m_sheet.setText(row + 1, col + 1, text::fromUtf8(text));
+}
+
 void ImportSheet::set_value(ss::row_t row, ss::col_t col, double value)
 {
     if (valid(row, col))
@@ -429,6 +451,10 @@ ssi::import_sheet* ImportFactory::get_sheet(ss::sheet_t sheet_index)
 
 void ImportFactory::finalize()
 {
+    if (m_sheetDataReader)
+        for (std::size_t i = 0; i < m_sheets.size(); ++i)
+            m_sheetDataReader(static_cast<int>(i), *m_sheets[i]);
+
     for (const auto& p : m_pendingStrings)
         if (const std::string* s = m_strings.get(p.id))
             m_sheets[static_cast<std::size_t>(p.sheet)]->sheet().setText(p.row, p.col, *s);
@@ -474,6 +500,7 @@ void ImportFactory::finalize()
         }
     }
     m_formulas = {};
+    m_workbook.formulas().spreadDirty();
 
     for (auto& s : m_sheets)
         s->finish();

@@ -8,6 +8,7 @@
 #include <orcus/spreadsheet/import_interface.hpp>
 #include <orcus/spreadsheet/import_interface_view.hpp>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -153,6 +154,13 @@ public:
     // Column widths and the selection, once all is read.
     void finish();
 
+    // Cells read by the sheet data reader once styles and shared strings
+    // are known: the style given before the value, inline and formula-less
+    // texts as UTF-8, an error cell by its text.
+    void setStyleDirect(ss::row_t row, ss::col_t col, std::size_t xf);
+    void setTextDirect(ss::row_t row, ss::col_t col, std::string_view utf8);
+    void setErrorDirect(ss::row_t row, ss::col_t col, std::string_view text);
+
     // import_sheet
     ssi::import_sheet_view* get_sheet_view() override { return this; }
     ssi::import_sheet_properties* get_sheet_properties() override { return this; }
@@ -232,6 +240,14 @@ public:
     ss::formula_grammar_t get_default_formula_grammar() const override { return m_grammar; }
     void set_character_set(orcus::character_set_t) override {}
 
+    // Called first in finalize(), with the styles and shared strings read:
+    // fills the sheets whose cells orcus did not read.
+    void setSheetDataReader(std::function<void(int sheetIndex, ImportSheet& sheet)> reader)
+    {
+        m_sheetDataReader = std::move(reader);
+    }
+    int sheetCount() const { return static_cast<int>(m_sheets.size()); }
+
 private:
     friend class ImportSheet;
     struct PendingFormat {
@@ -258,6 +274,7 @@ private:
     std::vector<PendingString> m_pendingStrings;
     std::vector<PendingFormula> m_formulas;
     int m_activeSheet = 0;
+    std::function<void(int, ImportSheet&)> m_sheetDataReader;
     ss::formula_grammar_t m_grammar = ss::formula_grammar_t::xlsx;
 };
 

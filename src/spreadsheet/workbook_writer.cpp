@@ -4,6 +4,7 @@
 #include "spreadsheet/number_format.h"
 #include "spreadsheet/text_codec.h"
 #include "spreadsheet/text_metrics.h"
+#include "spreadsheet/zip_check.h"
 
 #include <orcus/zip_archive.hpp>
 #include <orcus/zip_archive_stream.hpp>
@@ -43,6 +44,7 @@ public:
     {
         lxw_workbook_options options{};
         options.tmpdir = m_folder.data();
+        options.constant_memory = LXW_TRUE;  // rows go to a file as written; texts inline
         m_book = workbook_new_opt(path.c_str(), &options);
         if (!m_book)
             throw SaveError{"libxlsxwriter nie utworzy\xB3 skoroszytu"};
@@ -196,7 +198,6 @@ private:
         lxw_worksheet* ws = workbook_add_worksheet(m_book, utf8(sheet.name()));
         if (!ws)
             throw SaveError{"libxlsxwriter nie przyj\xB9\xB3 nazwy arkusza"};
-        writeColumns(ws, sheet);
         for (int row = 1; row <= sheet.usedRows(); ++row) {
             bool height = sheet.rowHeightSet(row);
             std::int32_t style = sheet.rowStyle(row);
@@ -207,6 +208,10 @@ private:
             for (const Cell& cell : sheet.rowCells(row))
                 writeCell(ws, sheet, row, cell);
         }
+        // Rows are written out as they end (constant memory); a column format
+        // to the last column, given first, would make each row visit all 16,384
+        // columns.
+        writeColumns(ws, sheet);
         if (sheet.splitRow() > 0)
             worksheet_freeze_panes(ws, static_cast<lxw_row_t>(sheet.splitRow()), 0);
         if (active)
@@ -214,9 +219,9 @@ private:
     }
 };
 
-bool endsWithRootEnd(const std::vector<unsigned char>& xml)
+// Whether an XML part's text (or its first and last bytes) ends with the end of its root.
+bool endsWithRootEnd(std::string_view s)
 {
-    std::string_view s(reinterpret_cast<const char*>(xml.data()), xml.size());
     auto start = s.find('<', s.rfind("?>") == std::string_view::npos ? 0 : s.find("?>"));
     if (start == std::string_view::npos)
         return false;
@@ -231,23 +236,24 @@ bool endsWithRootEnd(const std::vector<unsigned char>& xml)
 
 // libxlsxwriter does not notice every failed write (a full disk gives a cut
 // file and success), so the written file is read back: every part must be
-// whole before it may replace the old file.
+// whole (its CRC and size as recorded, its XML ending with its root's end)
+// before it may replace the old file. One streaming read, no parse.
 void verify(const std::filesystem::path& path, int sheets)
 {
     try {
-        orcus::zip_archive_stream_fd stream(path.c_str());
-        orcus::zip_archive zip(&stream);
-        zip.load();
-        std::vector<unsigned char> part;
+        std::vector<CheckedZipEntry> parts;
+        try {
+            parts = checkZipFile(path);
+        } catch (const ZipCheckError& e) {
+            throw SaveError{text::fromUtf8(e.what())};
+        }
         int sheetParts = 0;
         bool workbookPart = false;
-        for (std::size_t i = 0; i < zip.get_file_entry_count(); ++i) {
-            std::string name(zip.get_file_entry_name(i));
+        for (const CheckedZipEntry& part : parts) {
+            const std::string& name = part.name;
             if (name.empty() || name.back() == '/')
                 continue;
-            if (!zip.read_file_entry(name, part))
-                throw SaveError{"w zapisanym pliku brak " + name};
-            if ((name.ends_with(".xml") || name.ends_with(".rels")) && !endsWithRootEnd(part))
+            if ((name.ends_with(".xml") || name.ends_with(".rels")) && !endsWithRootEnd(part.edges))
                 throw SaveError{"zapisany plik jest niepe\xB3ny (" + name + ")"};
             sheetParts += name.starts_with("xl/worksheets/sheet") ? 1 : 0;
             workbookPart = workbookPart || name == "xl/workbook.xml";
