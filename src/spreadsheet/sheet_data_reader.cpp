@@ -573,7 +573,7 @@ void readSheetData(std::string_view content, ImportSheet& sheet, const std::stri
                 std::size_t id = 0;
                 if (!parseNumber(value, id))
                     x.fail();
-                sheet.set_string(row, col, id);
+                sheet.setSharedStringDirect(row, col, id);
             } else if (type == "str") {
                 sheet.setTextDirect(row, col, value);
             } else if (type == "b") {
