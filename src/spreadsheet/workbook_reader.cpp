@@ -40,7 +40,7 @@ void ignoreXmlMessage(void*, const char*, ...) {}
 
 // Whether a part is well-formed XML, parsed as a stream (no tree is built,
 // nothing is fetched, entities are not expanded).
-bool wellFormedPart(const std::vector<unsigned char>& part)
+bool wellFormedPart(std::string_view part)
 {
     if (part.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
         return false;
@@ -139,9 +139,12 @@ PreparedArchive prepareArchive(const std::string& bytes)
         if (!has(name) || !(name.ends_with(".xml") || name.ends_with(".rels")))
             return std::nullopt;
         part.clear();
-        if (!archive.read_file_entry(name, part) || !wellFormedPart(part))
+        if (!archive.read_file_entry(name, part))
             return std::nullopt;
-        return std::string(part.begin(), part.end());
+        std::string xml(part.begin(), part.end());
+        if (!wellFormedPart(xml))
+            return std::nullopt;
+        return xml;
     };
     std::vector<std::string> sheetParts = worksheetPartNames(smallPart).value_or(std::vector<std::string>{});
     std::vector<std::pair<std::string, std::string>> entries;
@@ -153,14 +156,14 @@ PreparedArchive prepareArchive(const std::string& bytes)
             prepared.damaged = name;
             return prepared;
         }
-        std::string data(part.begin(), part.end());
-        part = {};
+        const std::string_view bytesRead(reinterpret_cast<const char*>(part.data()), part.size());
+        std::string data;
+        std::optional<SheetDataSpan> span;
+        if (std::find(sheetParts.begin(), sheetParts.end(), name) != sheetParts.end())
+            span = findSheetData(bytesRead);
+        data = span ? withoutSheetData(bytesRead, *span) : std::string(bytesRead);
         if (name.ends_with(".xml") || name.ends_with(".rels")) {
-            if (std::find(sheetParts.begin(), sheetParts.end(), name) != sheetParts.end()) {
-                if (auto span = findSheetData(data))
-                    data = withoutSheetData(data, *span);
-            }
-            if (!wellFormedPart(std::vector<unsigned char>(data.begin(), data.end()))) {
+            if (!wellFormedPart(data)) {
                 prepared.damaged = name;
                 return prepared;
             }
