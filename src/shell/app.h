@@ -51,7 +51,7 @@ public:
     // Whether an operation handler is running (with or without the state byte).
     bool busy() const { return m_running > 0; }
 
-    // -- status line (program text; cut to 50 characters)
+    // -- status line (program text, whole; the window may elide it)
     void showStatus(const std::string& text, int colour);
     void showProgress(const std::string& text) { showStatus(text, DarkRed); }
     void showError(const std::string& text) { showStatus(text, Red); }
@@ -61,8 +61,15 @@ public:
     void reportProgress(const Progress& p) { m_port.showProgress(p); }
 
     // -- run log
-    void logEvent(std::uint8_t code, const std::string& t = {}) { m_log.event(code, t); }
+    void logEvent(std::uint8_t code, const std::string& t = {})
+    {
+        m_log.event(code, t);
+        m_lastLogged = RunLog::message(code, t);
+    }
     RunLog& log() { return m_log; }
+    // For a command that ends in failure: the error on the status line goes
+    // to the log too, unless the last entry holds it already.
+    void logFailure();
 
     // -- places
     const std::filesystem::path& workFolder() const { return m_work; }
@@ -103,6 +110,7 @@ private:
     bool m_jpkEnabled = false;
     std::string m_status;
     int m_statusColour = DarkRed;
+    std::string m_lastLogged;  // message of the last log entry written
     bool m_closed = false;
     bool m_lastOk = true;
     int m_running = 0;           // operation handlers on the call stack

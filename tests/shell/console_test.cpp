@@ -1,6 +1,7 @@
 // The command line: the console window in-process, and the program itself
 // run as a subprocess on temporary folder trees.
 
+#include "encoding/charset.h"
 #include "shell/app.h"
 #include "shell/console_commands.h"
 #include "shell/console_port.h"
@@ -273,6 +274,61 @@ TEST(CommandLine, HelpVersionAndUsageErrors)
     EXPECT_NE(runZbir("bogus", &text, false), 0);
     EXPECT_NE(runZbir("-C " + quoted(t.tmp / "missing") + " groups", &text, false), 0);
     EXPECT_NE(runZbir("groups extra", &text, false), 0);
+}
+
+// The command line's own faults read like the rest of the program: Polish,
+// one whole line, exit code 2; never the argument parser's English.
+TEST(CommandLine, UsageErrorsInPolish)
+{
+    Tree t;
+    std::string text;
+    const fs::path missingPath = t.tmp / "nie ma";
+    const std::string missing = missingPath.string();
+    EXPECT_EQ(runZbir("-C " + quoted(missingPath) + " groups", &text, false), 2);
+    EXPECT_EQ(text, "zbir: błąd: nie ma folderu " + missing + "\n");
+    EXPECT_EQ(runZbir(quoted(missingPath) + " groups", &text, false), 2);
+    EXPECT_EQ(text, "zbir: błąd: nie ma folderu " + missing + "\n");
+    writeFile(t.tmp / "plik", "x");
+    EXPECT_EQ(runZbir("--folder " + quoted(t.tmp / "plik") + " groups", &text, false), 2);
+    EXPECT_EQ(text, "zbir: błąd: " + (t.tmp / "plik").string() + " nie jest folderem\n");
+
+    EXPECT_EQ(runZbir("-C " + quoted(t.work) + " groups extra", &text, false), 2);
+    EXPECT_EQ(text, "zbir: błąd: nieznany argument: extra (zbir --help podaje składnię)\n");
+    EXPECT_EQ(runZbir("-C " + quoted(t.work) + " files a żółw", &text, false), 2);
+    EXPECT_EQ(text, "zbir: błąd: nieznany argument: żółw (zbir --help podaje składnię)\n");
+    EXPECT_EQ(runZbir("--bogus", &text, false), 2);
+    EXPECT_EQ(text, "zbir: błąd: nieznany argument: --bogus (zbir --help podaje składnię)\n");
+    EXPECT_EQ(runZbir("-C", &text, false), 2);
+    EXPECT_EQ(text, "zbir: błąd: opcja bez wartości (-C wymaga folderu) (zbir --help podaje składnię)\n");
+    EXPECT_FALSE(fs::exists(t.work / "ZBIR.LOG"));  // no working folder was entered
+}
+
+// Every failing command leaves its message on the terminal and its line in
+// the run log, with nothing cut.
+TEST(CommandLine, EveryFailureIsSaidAndLogged)
+{
+    Tree t;
+    std::string text;
+    writeFile(t.tmp / "Sprzedaz maj 17.XML", "<JPK/>");
+
+    // A group that is no JPK type has no combined file.
+    EXPECT_EQ(runZbir("-C " + quoted(t.work) + " jpk \"Sprzedaz maj 17\"", &text, false), 1);
+    const std::string why = "Grupa SPRZEDAZ MAJ 17 nie jest grupą JPK: zbiorczy plik tylko dla nazw JPK_K, "
+                            "JPK_W, JPK_M, JPK_V, JPK_F, JPK_P, JPK_E...";
+    EXPECT_EQ(text, "zbir: błąd: " + why + "\n");
+    std::string log = zbir::encoding::windows1250ToUtf8(readFile(t.work / "ZBIR.LOG"));
+    EXPECT_NE(log.find("  ... " + why + "\r\n"), std::string::npos) << log;
+    EXPECT_FALSE(fs::exists(t.tmp / "SPRZEDAZ MAJ 17.xml"));
+
+    // An unknown group, and a workbook that is not there.
+    EXPECT_EQ(runZbir("-C " + quoted(t.work) + " files JPK_VAT_2017_06", &text, false), 2);
+    EXPECT_EQ(runZbir("-C " + quoted(t.work) + " open JPK_VAT_2017_04", &text, false), 1);
+    EXPECT_EQ(text, "zbir: błąd: Nie ma  JPK_VAT_2017_04\n");
+    log = zbir::encoding::windows1250ToUtf8(readFile(t.work / "ZBIR.LOG"));
+    EXPECT_NE(log.find("  ... nie ma grupy plików JPK_VAT_2017_06 (grupy: "), std::string::npos) << log;
+    EXPECT_NE(log.find("  ... Nie ma  JPK_VAT_2017_04\r\n"), std::string::npos) << log;
+    // Logged once, not again by the command line's end.
+    EXPECT_EQ(log.find("  ... " + why), log.rfind("  ... " + why));
 }
 
 TEST(CommandLine, WithoutADisplayTheWindowPointsToTheCommands)

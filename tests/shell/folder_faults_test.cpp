@@ -77,15 +77,16 @@ TEST_F(FolderFaultTest, FullDiskDuringTheWorkbookSave)
     }
     EXPECT_FALSE(a.lastOk());
     EXPECT_EQ(a.state, 0);
-    EXPECT_EQ(status(), ("Nie mog\xEA zapisa\xE6 pliku " + workbook().string()).substr(0, 50));
+    EXPECT_EQ(status(), "Nie mog\xEA zapisa\xE6 pliku " + workbook().string() + "; " + kGroup + ".XLS bez zmian");
     // The log says the transport ran to its summary, then why the save was
-    // refused; the workbook on disk is the new one as first saved, whole,
-    // and the earlier one is kept.
+    // refused; the earlier workbook, moved aside for the save, is back
+    // under its name.
     const auto log = newLogLines(before);
-    ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[log.size() - 2], "  Podsumowanie stworzonych arkuszy w pierwszym arkuszu o nazwie -SUMA-");
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[log.size() - 3], "  Podsumowanie stworzonych arkuszy w pierwszym arkuszu o nazwie -SUMA-");
     EXPECT_EQ(log.back().rfind("  ... " + workbook().string() + ": ", 0), 0u) << log.back();
-    expectEarlierWorkKept();
+    EXPECT_FALSE(fs::exists(previous()));
+    expectEarlierWorkKept(false);
 }
 
 TEST_F(FolderFaultTest, FullDiskDuringATextCopy)
@@ -102,13 +103,14 @@ TEST_F(FolderFaultTest, FullDiskDuringATextCopy)
     }
     EXPECT_FALSE(a.lastOk());
     EXPECT_EQ(a.state, 0);
-    const std::string message = "JPK_VAT_2017_05_C.XML: B\xB3\xB9" "d zapisu pliku " + (work() / "xx").string();
-    EXPECT_EQ(status(), message.substr(0, 50));
+    const std::string message = "JPK_VAT_2017_05_C.XML: B\xB3\xB9" "d zapisu pliku " + (work() / "xx").string() +
+                                "; " + kGroup + ".XLS bez zmian";
+    EXPECT_EQ(status(), message);
     const auto log = newLogLines(before);
     EXPECT_NE(std::find(log.begin(), log.end(), "  ... " + message), log.end());
     // The copy that could not be written is gone; the earlier one stays.
     EXPECT_EQ(readFile(work() / "TXT" / "JPK_VAT_2017_05_C.XML"), earlierCopy);
-    expectEarlierWorkKept();
+    expectEarlierWorkKept(false);
 }
 
 TEST_F(FolderFaultTest, FullDiskDuringTheCombinedFile)
@@ -145,12 +147,12 @@ TEST_F(FolderFaultTest, WorkbookOfThatNameOpenInTheSpreadsheet)
     a.MakeXLS();
     EXPECT_FALSE(a.lastOk());
     EXPECT_EQ(a.state, 0);
-    EXPECT_EQ(status(), "Masz otwarty arkusz o takiej nazwie");
-    // Moved aside before the save was refused: kept whole, and logged.
-    EXPECT_FALSE(fs::exists(workbook()));
-    EXPECT_TRUE(logContains("Zapis poprzedniej wersji jako"));
+    EXPECT_EQ(status(), "Nie mog\xEA zapisa\xE6 pliku " + workbook().string() + "; " + kGroup + ".XLS bez zmian");
+    // Moved aside for the save, back under its name when it was refused;
+    // the reason is logged.
+    EXPECT_FALSE(fs::exists(previous()));
     EXPECT_TRUE(logContains("Jest ju\xBF otwarty inny skoroszyt o nazwie " + kGroup + ".XLS"));
-    expectEarlierWorkKept();
+    expectEarlierWorkKept(false);
 }
 
 TEST_F(FolderFaultTest, WorkbookReplacedByAFolder)
@@ -209,17 +211,16 @@ TEST_F(FolderFaultTest, ReadOnlyWorkingFolder)
     EXPECT_EQ(readFile(work() / "ZBIR.LOG"), logBefore);
     expectEarlierWorkKept(false);
 
-    // A log that can be written in a folder that cannot: the filled workbook
-    // cannot be moved aside, and nothing is touched.
+    // A log that can be written in a folder that cannot: the first copy
+    // cannot be made, and nothing is touched; the message is whole.
     giveToUnprivileged(work() / "ZBIR.LOG");
     const ProgramRun run = zbir("transport");
     EXPECT_EQ(run.exitCode, 1) << run.output;
-    // The status line holds 50 characters; the log has the whole story.
-    EXPECT_NE(run.output.find("zbir: b\xC5\x82\xC4\x85" "d: Nie mog\xC4\x99 przenie\xC5\x9B\xC4\x87 " + kGroup +
-                              ".XLS na JPK_VAT_\n"),
+    EXPECT_NE(run.output.find("zbir: b\xC5\x82\xC4\x85" "d: JPK_VAT_2017_05_A.XML: Nie mog\xC4\x99 utworzy\xC4\x87 pliku " +
+                              (work() / "xx").string() + "; " + kGroup + ".XLS bez zmian\n"),
               std::string::npos)
         << run.output;
-    EXPECT_TRUE(logContains(kGroup + ".XLS -> " + kGroup + "-0001.XLS: "));  // with the system's reason
+    EXPECT_FALSE(logContains("Zapis poprzedniej wersji"));
     expectEarlierWorkKept(false);
     fs::permissions(work(), fs::perms::owner_write, fs::perm_options::add);
 }
