@@ -3,6 +3,7 @@
 #include "spreadsheet/automation.h"
 #include "spreadsheet/import_factory.h"
 #include "spreadsheet/text_codec.h"
+#include "spreadsheet/workbook_parts.h"
 
 #include <libxml/parser.h>
 #include <orcus/format_detection.hpp>
@@ -164,6 +165,16 @@ std::unique_ptr<Workbook> loadWorkbookFile(const std::filesystem::path& path)
     }
     if (format != orcus::format_t::xlsx)
         throw notAWorkbook("to nie jest skoroszyt Office Open XML");
+
+    // Files of other programs: root-based part targets, inline strings.
+    try {
+        if (auto normal = normalizedPackage(bytes))
+            bytes = std::move(*normal);
+    } catch (const AutomationError& e) {
+        throw notAWorkbook(e.what());
+    } catch (const std::exception& e) {
+        throw notAWorkbook(text::fromUtf8(e.what()));
+    }
 
     auto wb = std::make_unique<Workbook>(text::fromUtf8(path.filename().string()));
     try {

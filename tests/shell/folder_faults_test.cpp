@@ -164,7 +164,7 @@ TEST_F(FolderFaultTest, WorkbookReplacedByAFolder)
     shell::App& a = restart();
     a.OpenXLS();
     EXPECT_FALSE(a.lastOk());
-    EXPECT_EQ(status(), "Nie ma  " + kGroup);
+    EXPECT_EQ(status(), "Nie mog\xEA wczyta\xE6 " + kGroup + ".XLS: " + workbook().string() + " jest folderem, nie skoroszytem");
     a.MakeXLS();
     EXPECT_TRUE(a.lastOk()) << status();
     // The folder went aside whole, as a filled workbook would.
@@ -172,6 +172,37 @@ TEST_F(FolderFaultTest, WorkbookReplacedByAFolder)
     workbook::loadWorkbookFile(workbook());
     EXPECT_EQ(readFile(combined()), m_combined);
     expectNoLeftovers();
+}
+
+// The workbook saved again by another program that stores strings in the
+// cells and names parts from the package root: it opens, and the combined
+// file built from it is the one built from our own.
+TEST_F(FolderFaultTest, WorkbookSavedByAnotherProgram)
+{
+    earlierWork();
+    const fs::path script = sourceDir() / "tests" / "spreadsheet" / "data" / "foreign_form.py";
+    const fs::path ours = work() / "ours.bin";
+    fs::rename(workbook(), ours);
+    std::string output;
+    ASSERT_EQ(runCommand("python3 '" + script.string() + "' '" + ours.string() + "' '" + workbook().string() +
+                             "' inline absolute deflate",
+                         &output),
+              0)
+        << output;
+    fs::remove(ours);
+    auto withoutStamp = [](std::string xml) {
+        const auto from = xml.find("<DataWytworzeniaJPK>");
+        const auto to = xml.find("</DataWytworzeniaJPK>");
+        return from == std::string::npos || to == std::string::npos ? xml : xml.erase(from, to - from);
+    };
+
+    shell::App& a = restart();
+    a.OpenXLS();
+    ASSERT_TRUE(a.lastOk()) << status();
+    EXPECT_EQ(status(), "Wczytany  " + kGroup);
+    a.MakeJPK();
+    ASSERT_TRUE(a.lastOk()) << status();
+    EXPECT_EQ(withoutStamp(readFile(combined())), withoutStamp(m_combined));
 }
 
 TEST_F(FolderFaultTest, CombinedFileReplacedByAFolder)
