@@ -48,6 +48,9 @@ void App::showStatus(const std::string& text, int colour)
     m_status = text;
     m_statusColour = colour;
     m_port.showStatus(m_status, colour);
+    // A red text of an operation, which the window may elide, is in the log whole.
+    if (colour == Red && m_running > 0 && !m_reporting)
+        logFailure();
     m_port.processEvents();
 }
 
@@ -98,7 +101,12 @@ bool App::logOrReport(std::uint8_t code, const std::string& t)
         logEvent(code, t);
         return true;
     } catch (const std::exception& e) {
+        // The log's own fault is not logged again.
+        const bool outer = !m_reporting;
+        m_reporting = true;
         showError(winfs::fromNative(e.what()));
+        if (outer)
+            m_reporting = false;
         return false;
     }
 }

@@ -67,8 +67,8 @@ public:
         m_lastLogged = RunLog::message(code, t);
     }
     RunLog& log() { return m_log; }
-    // For a command that ends in failure: the error on the status line goes
-    // to the log too, unless the last entry holds it already.
+    // The red text on the status line goes to the log, unless the last
+    // entry holds it already (showStatus does this for an operation's).
     void logFailure();
 
     // -- places
@@ -111,6 +111,7 @@ private:
     std::string m_status;
     int m_statusColour = DarkRed;
     std::string m_lastLogged;  // message of the last log entry written
+    bool m_reporting = false;  // showing the log's own fault
     bool m_closed = false;
     bool m_lastOk = true;
     int m_running = 0;           // operation handlers on the call stack

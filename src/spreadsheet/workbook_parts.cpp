@@ -385,10 +385,10 @@ std::optional<std::string> normalizedPackage(const std::string& zip)
                 shared->second = withStrings(shared->first, &shared->second, strings);
             } else {
                 const auto slash = workbookPart.rfind('/');
-                sharedPart = (slash == std::string::npos ? std::string() : workbookPart.substr(0, slash + 1)) +
-                             "sharedStrings.xml";
-                while (parts.count(sharedPart))
-                    sharedPart.insert(sharedPart.size() - 4, "_");
+                const std::string folder = slash == std::string::npos ? std::string() : workbookPart.substr(0, slash + 1);
+                sharedPart = folder + "sharedStrings.xml";
+                for (int n = 2; parts.count(sharedPart); ++n)
+                    sharedPart = folder + "sharedStrings" + std::to_string(n) + ".xml";
                 parts[sharedPart] = withStrings(sharedPart, nullptr, strings);
                 declareSharedStrings(parts, workbookPart, sharedPart);
             }

@@ -48,11 +48,16 @@ bool openXls(shell::App& app)
             message = "Nie mog\xEA wczyta\xE6 " + group + ".XLS: " + why;
         break;
     case 1: app.showProgress("Wczytany  " + group); break;
-    default:
-        message = "Dziwny  " + group + ": w A1 pierwszego arkusza " +
-                  (a1.empty() ? std::string("nic") : "\"" + a1.substr(0, 40) + (a1.size() > 40 ? "...\"" : "\"")) +
-                  ", nie " + group;
+    default: {
+        std::string seen = "nic";
+        if (!a1.empty()) {
+            seen = '"';
+            seen += a1.substr(0, 40);
+            seen += a1.size() > 40 ? "...\"" : "\"";
+        }
+        message = "Dziwny  " + group + ": w A1 pierwszego arkusza " + seen + ", nie " + group;
         break;
+    }
     }
     if (!message.empty()) {
         try {

@@ -82,9 +82,10 @@ TEST_F(FolderFaultTest, FullDiskDuringTheWorkbookSave)
     // refused; the earlier workbook, moved aside for the save, is back
     // under its name.
     const auto log = newLogLines(before);
-    ASSERT_GE(log.size(), 3u);
-    EXPECT_EQ(log[log.size() - 3], "  Podsumowanie stworzonych arkuszy w pierwszym arkuszu o nazwie -SUMA-");
-    EXPECT_EQ(log.back().rfind("  ... " + workbook().string() + ": ", 0), 0u) << log.back();
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_EQ(log[log.size() - 4], "  Podsumowanie stworzonych arkuszy w pierwszym arkuszu o nazwie -SUMA-");
+    EXPECT_EQ(log[log.size() - 2].rfind("  ... " + workbook().string() + ": ", 0), 0u) << log[log.size() - 2];
+    EXPECT_EQ(log.back(), "  ... " + status());  // the whole message, as the status line has it
     EXPECT_FALSE(fs::exists(previous()));
     expectEarlierWorkKept(false);
 }
