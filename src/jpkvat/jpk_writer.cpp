@@ -2,7 +2,7 @@
 
 #include "jpkvat/subject.h"
 #include "jpkvat/values.h"
-#include "shell/app.h"
+#include "operation/operation.h"
 #include "base/formatters.h"
 #include "base/winfs.h"
 #include "spreadsheet/automation.h"
@@ -208,7 +208,7 @@ struct Headings {
 
 class Writer {
 public:
-    Writer(shell::App& app, Application& xl, OutputFile& out,
+    Writer(operation::Operation& app, Application& xl, OutputFile& out,
            const std::array<bool, kHeadingColumns + 1>& amount)
         : m_app(app), m_xl(xl), m_out(out), m_amount(amount)
     {
@@ -228,7 +228,7 @@ private:
     void addElement(std::string_view name, const std::string& value);
     bool present(std::string_view name) const;
 
-    shell::App& m_app;
+    operation::Operation& m_app;
     Application& m_xl;
     OutputFile& m_out;
     const std::array<bool, kHeadingColumns + 1>& m_amount;
@@ -273,11 +273,11 @@ void Writer::readHeadings(int row)
 void Writer::reportInvalid(int column, std::string_view name)
 {
     std::string where = column == kUnmappedColumn
-                            ? "kolumna " + shell::columnLetters(column) + " (" + std::string(name) + ")"
-                            : "kolumna " + shell::columnLetters(column);
+                            ? "kolumna " + base::columnLetters(column) + " (" + std::string(name) + ")"
+                            : "kolumna " + base::columnLetters(column);
     m_app.logEvent(9, "arkusz " + m_sheetName + ", " + where + ": nag\xB3\xF3wek \"" +
                           std::string(name) + "\" to nie nazwa elementu, warto\x9C" "ci pomini\xEAte");
-    m_app.showError("Pomijam kolumn\xEA " + shell::columnLetters(column) + ", z\xB3y nag\xB3\xF3wek: " +
+    m_app.showError("Pomijam kolumn\xEA " + base::columnLetters(column) + ", z\xB3y nag\xB3\xF3wek: " +
                     std::string(name));
 }
 
@@ -371,7 +371,7 @@ void Writer::writeRecord(const Section& section)
     std::string& out = m_out.buffer();
     appendElementLine(out, 1, section.element, "typ=\"G\"", {});
     if (m_headings.valid[kCountColumn])
-        appendElementLine(out, 2, m_headings.name[kCountColumn], {}, shell::integerText(m_count));
+        appendElementLine(out, 2, m_headings.name[kCountColumn], {}, base::integerText(m_count));
     else if (!m_headings.reported[kCountColumn]) {
         m_headings.reported[kCountColumn] = true;
         reportInvalid(kCountColumn, m_headings.name[kCountColumn]);
@@ -451,20 +451,20 @@ void Writer::writeSection(const Section& section)
     if (m_count > 0) {
         std::string& out = m_out.buffer();
         appendElementLine(out, 1, section.control, {}, {});
-        appendElementLine(out, 2, section.countElement, {}, shell::integerText(m_count));
-        appendElementLine(out, 2, section.sumElement, {}, shell::amountText(m_tax));
+        appendElementLine(out, 2, section.countElement, {}, base::integerText(m_count));
+        appendElementLine(out, 2, section.sumElement, {}, base::amountText(m_tax));
         appendElementLine(out, 1, "/" + std::string(section.control), {}, {});
     }
 }
 
 // Places the spreadsheet's window below the program's window.
-void placeWindow(shell::App& app, Application& xl)
+void placeWindow(operation::Operation& app, Application& xl)
 {
     xl.setWindowState(workbook::xl::Maximized);
     const double top = xl.top();
     const double height = xl.height();
     xl.setWindowState(workbook::xl::Normal);
-    const shell::Geometry g = app.port().geometry();
+    const operation::Geometry g = app.windowGeometry();
     const int b = (g.width - g.clientWidth) / 2;
     const int screen = g.screenHeight + 2 * b + 2;
     if (screen <= 0)
@@ -535,7 +535,7 @@ void writeHeader(std::string& out, char type, const std::tm& now, const std::str
 }
 
 // Ends the operation with a final message.
-bool finish(shell::App& app, const std::string& message)
+bool finish(operation::Operation& app, const std::string& message)
 {
     app.showError(message);
     app.state = 0;
@@ -544,12 +544,12 @@ bool finish(shell::App& app, const std::string& message)
 
 }  // namespace
 
-bool makeJpk(shell::App& app)
+bool makeJpk(operation::Operation& app)
 {
     return makeJpk(app, localNow);
 }
 
-bool makeJpk(shell::App& app, const std::function<std::tm()>& clock)
+bool makeJpk(operation::Operation& app, const std::function<std::tm()>& clock)
 {
     if (app.state != 0 || app.jpkType == 0)
         return false;
@@ -579,7 +579,7 @@ bool makeJpk(shell::App& app, const std::function<std::tm()>& clock)
     } catch (const AutomationError&) {
         // no workbook open
     }
-    if (book.empty() || shell::winfs::upper(book) != shell::winfs::upper(g + ".XLS"))
+    if (book.empty() || base::winfs::upper(book) != base::winfs::upper(g + ".XLS"))
         return finish(app, "Bie\xBF\xB9" "cy zeszyt to nie " + g);
 
     xl.sheetsSelect(1);

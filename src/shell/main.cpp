@@ -2,6 +2,7 @@
 
 #include "encoding/charset.h"
 #include "shell/app.h"
+#include "shell/console_check.h"
 #include "shell/console_commands.h"
 #include "shell/console_port.h"
 #include "shell/help_text.h"
@@ -27,6 +28,7 @@
 namespace {
 
 using namespace zbir::shell;
+namespace winfs = zbir::base::winfs;
 
 std::string u8(const std::string& programText)
 {
@@ -111,6 +113,11 @@ int main(int argc, char** argv)
             any = true;
         });
     }
+    std::vector<std::string> checkFiles;
+    bool check = false;
+    CLI::App* checkCommand = cli.add_subcommand("sprawdz", u8(help.checkCommand));
+    checkCommand->add_option("PLIK", checkFiles, u8(help.checkFiles))->required();
+    checkCommand->callback([&check] { check = true; });
     cli.require_subcommand(0, 1);
     cli.footer(u8(help.footer));
 
@@ -135,6 +142,8 @@ int main(int argc, char** argv)
             return ExitUsage;
         }
     }
+    if (check)
+        return runCheck(checkFiles, std::cout, std::cerr) == 0 ? ExitOk : ExitFailed;
     const std::filesystem::path program = programFile();
     if (!any)
         return runWindow(argc, argv, program);
@@ -148,7 +157,7 @@ int main(int argc, char** argv)
         ConsolePort::terminalText("zbir: Ctrl+C: zatrzymuj\xEA operacj\xEA (jeszcze raz Ctrl+C: "
                                   "koniec od razu)\n"));
     port.watchStop(&TerminalInterrupt::pressed, [&app] { app.ExiZBIR(); });
-    const int code = runConsoleCommand(app, port, chosen, zbir::shell::winfs::fromNative(group));
+    const int code = runConsoleCommand(app, port, chosen, zbir::base::winfs::fromNative(group));
     TerminalInterrupt::uninstall();
     return code;
 }

@@ -16,7 +16,7 @@ std::string joined(const std::vector<std::string>& words)
 {
     std::string t;
     for (const std::string& w : words)
-        t += (t.empty() ? "" : " ") + winfs::fromNative(w);
+        t += (t.empty() ? "" : " ") + base::winfs::fromNative(w);
     return t;
 }
 
@@ -42,9 +42,9 @@ std::string folderFault(const std::string& folder)
     std::error_code ec;
     const auto status = std::filesystem::status(folder, ec);
     if (!std::filesystem::exists(status))
-        return "nie ma folderu " + winfs::fromNative(folder);
+        return "nie ma folderu " + base::winfs::fromNative(folder);
     if (!std::filesystem::is_directory(status))
-        return winfs::fromNative(folder) + " nie jest folderem";
+        return base::winfs::fromNative(folder) + " nie jest folderem";
     return {};
 }
 

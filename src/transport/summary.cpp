@@ -1,6 +1,6 @@
 #include "transport/summary.h"
 
-#include "shell/app.h"
+#include "operation/operation.h"
 #include "base/formatters.h"
 #include "spreadsheet/automation.h"
 #include "xmlsheet/sheet_writer.h"
@@ -11,7 +11,7 @@
 
 namespace zbir::workbook {
 
-using shell::integerText;
+using base::integerText;
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "transport/transport.h"
 
-#include "shell/app.h"
+#include "operation/operation.h"
 #include "base/winfs.h"
 #include "spreadsheet/automation.h"
 #include "transport/layouts.h"
@@ -12,7 +12,7 @@
 namespace zbir::workbook {
 
 namespace fs = std::filesystem;
-using shell::App;
+using App = operation::Operation;
 
 namespace {
 
@@ -23,7 +23,7 @@ enum class StartCase { New, Filled, Empty };
 
 bool nameTaken(const fs::path& folder, const std::string& name)
 {
-    const fs::path p = shell::winfs::resolve(folder, name);
+    const fs::path p = base::winfs::resolve(folder, name);
     std::error_code ec;
     // Something of that name that cannot be read is still never replaced.
     if (fs::exists(fs::symlink_status(p, ec)))
@@ -68,7 +68,7 @@ std::string Transport::keptText() const
 void Transport::note(const std::exception& e)
 {
     try {
-        m_app.logEvent(9, shell::winfs::display(workbookPath(m_app)) + ": " + e.what());
+        m_app.logEvent(9, base::winfs::display(workbookPath(m_app)) + ": " + e.what());
     } catch (const std::exception&) {
     }
 }
@@ -157,10 +157,10 @@ bool Transport::saveWorkbook(Application& xl)
         std::error_code ec;
         fs::rename(path, aside, ec);
         if (ec) {
-            m_app.logEvent(9, shell::winfs::display(path) + " -> " + previous + ": " + shell::winfs::fromNative(ec.message()));
+            m_app.logEvent(9, base::winfs::display(path) + " -> " + previous + ": " + base::winfs::fromNative(ec.message()));
             return fail("Nie mog\xEA przenie\x9C\xE6 " + group + ".XLS na " + previous + "; nowy zeszyt nie zapisany");
         }
-        m_app.logEvent(6, logName(shell::winfs::display(aside)));
+        m_app.logEvent(6, logName(base::winfs::display(aside)));
     }
     try {
         xl.activeWorkbookSaveAs(path.string());
@@ -169,11 +169,11 @@ bool Transport::saveWorkbook(Application& xl)
         note(e);
         // The spreadsheet's reason is in the log (a full disk, a workbook of
         // that name open elsewhere).
-        std::string message = "Nie mog\xEA zapisa\xE6 pliku " + shell::winfs::display(path);
+        std::string message = "Nie mog\xEA zapisa\xE6 pliku " + base::winfs::display(path);
         if (m_earlier) {
             std::error_code ec;
             fs::rename(aside, path, ec);
-            message += ec ? "; poprzedni zeszyt zostaje jako " + shell::winfs::display(aside.filename())
+            message += ec ? "; poprzedni zeszyt zostaje jako " + base::winfs::display(aside.filename())
                           : "; " + keptText();
         }
         return fail(message);
@@ -289,7 +289,7 @@ std::string logName(const std::string& name)
 
 void cleanTxtFolder(App& app)
 {
-    const std::vector<std::string> found = shell::winfs::findFiles(app.resolve("TXT"), "*.TXT");
+    const std::vector<std::string> found = base::winfs::findFiles(app.resolve("TXT"), "*.TXT");
     if (found.empty())
         return;
     app.logEvent(5, "wszystkich poprzednich poprawnych plik\xF3w z podkatalogu TXT");

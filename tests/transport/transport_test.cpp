@@ -297,9 +297,9 @@ TEST_F(TransportTest, RefusedSaveBringsTheEarlierWorkbookBack)
             throw AutomationError("open elsewhere");
     };
     app->MakeXLS();
-    expectIdleWithError("Nie mog\xEA zapisa\xE6 pliku " + shell::winfs::display(book()) +
+    expectIdleWithError("Nie mog\xEA zapisa\xE6 pliku " + base::winfs::display(book()) +
                         "; JPK_VAT_2017_05.XLS bez zmian");
-    EXPECT_TRUE(logHas("  ... " + shell::winfs::display(book()) + ": open elsewhere"));
+    EXPECT_TRUE(logHas("  ... " + base::winfs::display(book()) + ": open elsewhere"));
     EXPECT_EQ(readFile(book()), before);
     EXPECT_FALSE(fs::exists(work() / (kGroup + "-0001.XLS")));
 }
@@ -314,7 +314,7 @@ TEST_F(TransportTest, FinalSaveFailureIsReported)
             throw AutomationError("disk full");
     };
     app->MakeXLS();
-    expectIdleWithError("Nie mog\xEA zapisa\xE6 pliku " + shell::winfs::display(book()));
+    expectIdleWithError("Nie mog\xEA zapisa\xE6 pliku " + base::winfs::display(book()));
     EXPECT_TRUE(logHas(kLog7));
     EXPECT_FALSE(fs::exists(book()));
 }
