@@ -62,6 +62,7 @@ public:
         m_log.event(code, t);
         m_lastLogged = RunLog::message(code, t);
     }
+    void showDetail(const std::string& text) override { m_port.showNotice(text); }
     RunLog& log() { return m_log; }
     // The red text on the status line goes to the log, unless the last
     // entry holds it already (showStatus does this for an operation's).

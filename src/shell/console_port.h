@@ -42,6 +42,9 @@ public:
     // `plainEvery` seconds within a file.
     void showProgress(const Progress& progress) override;
 
+    // "zbir: text", like message().
+    void showNotice(const std::string& text) override { message(text); }
+
     // Where the window would handle the exit button: the first time the
     // watched stop request is seen, its action runs (once).
     void processEvents() override;

@@ -36,6 +36,9 @@ public:
     // Lets the window handle pending events (the exit button may run meanwhile).
     virtual void processEvents() {}
     virtual void showProgress(const Progress& /*progress*/) {}
+    // A message with no room on the status line (program text, never cut):
+    // the command line prints it; the window leaves it to the run log.
+    virtual void showNotice(const std::string& /*text*/) {}
     virtual Geometry geometry() const { return {}; }
     virtual void closeWindow() {}
 };

@@ -52,7 +52,7 @@ protected:
     // The copy of a file read whole is well-formed XML.
     void expectWellFormedCopy(const std::string& name = kBad)
     {
-        const fs::path copy = work() / "TXT" / base::winfs::upper(name);
+        const fs::path copy = copyPath(name);
         ASSERT_TRUE(fs::exists(copy)) << copy;
         std::string error;
         EXPECT_TRUE(wellFormedXml(readFile(copy), &error)) << error;
@@ -115,7 +115,7 @@ TEST_F(BadInputTest, InvalidUtf8IsReadAsWindows1250)
         found = xl().cellValue(row, 3) == "\xA3\xF3" "d\x9F \xFF\xFE";
     EXPECT_TRUE(found);
     expectWellFormedCopy();
-    EXPECT_NE(readFile(work() / "TXT" / "JPK_VAT_2017_05_C.XML").find("\xC5\x81\xC3\xB3" "d\xC5\xBA"),
+    EXPECT_NE(readFile(copyPath(kBad)).find("\xC5\x81\xC3\xB3" "d\xC5\xBA"),
               std::string::npos);
     expectEarlierWorkKept();
 }
@@ -181,7 +181,7 @@ TEST_F(BadInputTest, TenMegabyteValue)
     EXPECT_EQ(app->state, 0);
     EXPECT_EQ(app->statusText(), line);
     EXPECT_NE(std::find(log.begin(), log.end(), "  ... " + line), log.end());
-    EXPECT_FALSE(fs::exists(work() / "TXT" / "JPK_VAT_2017_05_C.XML"));
+    EXPECT_FALSE(fs::exists(copyPath(kBad)));
     EXPECT_FALSE(fs::exists(previous()));
     expectEarlierWorkKept(false);
 }

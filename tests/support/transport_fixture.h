@@ -35,6 +35,7 @@ public:
             app->ExiZBIR();
     }
     void showProgress(const shell::Progress& p) override { progress.push_back(p); }
+    void showNotice(const std::string& text) override { notices.push_back(text); }
 
     shell::App* app = nullptr;
     std::string escapeArm;
@@ -43,6 +44,7 @@ public:
     long armedAt = -1;
     std::vector<std::pair<std::string, int>> statuses;
     std::vector<shell::Progress> progress;
+    std::vector<std::string> notices;
 };
 
 inline std::string argText(const std::string& s) { return s; }
