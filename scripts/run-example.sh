@@ -1,8 +1,9 @@
 #!/bin/sh
-# Sets up, builds ZBIR and runs the month's work on the bundled example
-# folder: the window where a display exists; otherwise the command line
-# transports the newest group's JPK files into its workbook and builds the
-# combined JPK_VAT file from it, then shows where the results are.
+# Sets up, builds ZBIR and runs the month's work on a scratch copy of the
+# bundled example folder (build/example; examples/jpk stays untouched): the
+# window where a display exists; otherwise the command line transports the
+# newest group's JPK files into its workbook and builds the combined JPK_VAT
+# file from it, then shows where the results are (scripts/example-month.sh).
 # Exits 0 only when both steps succeed.
 set -eu
 cd "$(dirname "$0")/.."
@@ -10,7 +11,7 @@ ZBIR_SETUP_NO_TEST_PACKAGES=1 ./scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build --target zbir -j "$(nproc)"
 
-work=examples/jpk/praca
+scratch=build/example
 zbir=./build/zbir
 
 case "${QT_QPA_PLATFORM:-}" in
@@ -18,32 +19,11 @@ case "${QT_QPA_PLATFORM:-}" in
   *) windowless=${ZBIR_NO_WINDOW:-} ;;
 esac
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "$windowless" ]; then
-  exec "$zbir" -C "$work"
+  mkdir -p "$scratch/praca"
+  cp examples/jpk/*.XML "$scratch/"
+  cp examples/jpk/praca/Podmiot1.JPK "$scratch/praca/"
+  echo "== ZBIR on $scratch/praca; the workbook, TXT and ZBIR.LOG are made there, the combined file in $scratch"
+  exec "$zbir" -C "$scratch/praca"
 fi
 
-echo "== ZBIR on $work (no display: the command line does the work)"
-groups=$("$zbir" -C "$work" groups)
-echo "$groups"
-group=$(echo "$groups" | sed -n 's/^\* //p')
-
-status=0
-echo "== zbir transport $group"
-"$zbir" -C "$work" transport || status=$?
-if [ "$status" -eq 0 ]; then
-  echo "== zbir jpk $group"
-  "$zbir" -C "$work" jpk || status=$?
-fi
-
-show() {
-  if [ -e "$2" ]; then echo "  $1 $2"; else echo "  $1 $2 (not made)"; fi
-}
-echo "== Results"
-show "workbook:     " "$work/$group.XLS"
-show "TXT copies:   " "$work/TXT/"
-show "combined file:" "examples/jpk/$group.xml"
-show "run log:      " "$work/ZBIR.LOG"
-
-if [ "$status" -ne 0 ]; then
-  echo "run-example: the month's work did not complete (zbir exit code $status); the messages above say why." >&2
-  exit "$status"
-fi
+exec ./scripts/example-month.sh "$zbir" "$scratch"

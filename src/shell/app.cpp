@@ -6,7 +6,7 @@
 #include "transport/transport.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <stdexcept>
 #include <utility>
 
 namespace zbir::shell {
@@ -47,9 +47,12 @@ std::filesystem::path App::resolve(const std::string& relative) const
 
 void App::showStatus(const std::string& text, int colour)
 {
-    m_status = text.substr(0, 50);
+    m_status = text;
     m_statusColour = colour;
     m_port.showStatus(m_status, colour);
+    // A red text of an operation, which the window may elide, is in the log whole.
+    if (colour == Red && m_running > 0 && !m_reporting)
+        logFailure();
     m_port.processEvents();
 }
 
@@ -74,8 +77,10 @@ void App::FoCreat()
     try {
         selfNaming();
     } catch (const std::exception& e) {
-        // A failed case-fixing rename ends start-up here.
-        showError(winfs::fromNative(e.what()));
+        // A failed rename ends start-up here, said on the status line and in the log.
+        const std::string what = winfs::fromNative(e.what());
+        logOrReport(9, what);
+        showError(what);
         return;
     }
 
@@ -95,10 +100,15 @@ void App::FoCreat()
 bool App::logOrReport(std::uint8_t code, const std::string& t)
 {
     try {
-        m_log.event(code, t);
+        logEvent(code, t);
         return true;
     } catch (const std::exception& e) {
+        // The log's own fault is not logged again.
+        const bool outer = !m_reporting;
+        m_reporting = true;
         showError(winfs::fromNative(e.what()));
+        if (outer)
+            m_reporting = false;
         return false;
     }
 }
@@ -123,9 +133,18 @@ void App::selfNaming()
     }
     if (std::filesystem::is_regular_file(target, ec)) {
         if (!std::filesystem::remove(target, ec) || ec)
-            std::exit(1);
+            throw std::runtime_error("Nie mog\xEA usun\xB9\xE6 " + winfs::display(target) +
+                                     " przed zmian\xB9 nazwy " + winfs::fromNative(name) +
+                                     (ec ? ": " + winfs::fromNative(ec.message()) : std::string()));
     }
     std::filesystem::rename(own, target, ec);
+}
+
+void App::logFailure()
+{
+    if (m_statusColour != Red || m_status.empty() || m_lastLogged.find(m_status) != std::string::npos)
+        return;
+    logOrReport(9, m_status);
 }
 
 bool App::selectGroup(const std::string& text)
@@ -209,7 +228,7 @@ void App::runGuarded(const char* name, F&& body)
     if (before == Idle)
         state = Idle;
     try {
-        m_log.event(9, std::string(name) + ": " + what);
+        logEvent(9, std::string(name) + ": " + what);
     } catch (const std::exception&) {
     }
     showError(what.empty() ? std::string("B\xB3\xB9" "d: ") + name : what);
@@ -227,7 +246,18 @@ void App::OpenXLS()
 
 void App::MakeJPK()
 {
-    runOperation("Zr\xF3" "b zbiorczy JPK", [this] { return jpkvat::makeJpk(*this); });
+    runOperation("Zr\xF3" "b zbiorczy JPK", [this] {
+        if (jpkType == 0 && state == 0) {
+            // The window's button is off for such a group; the command line says why.
+            const std::string why = "Grupa " + m_group +
+                                    " nie jest grup\xB9 JPK: zbiorczy plik tylko dla nazw JPK_K, JPK_W, JPK_M, "
+                                    "JPK_V, JPK_F, JPK_P, JPK_E...";
+            logOrReport(9, why);
+            showError(why);
+            return false;
+        }
+        return jpkvat::makeJpk(*this);
+    });
 }
 
 void App::SpeedButton1Click()

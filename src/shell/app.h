@@ -49,7 +49,7 @@ public:
     // Whether an operation handler is running (with or without the state byte).
     bool busy() const { return m_running > 0; }
 
-    // -- status line (program text; cut to 50 characters)
+    // -- status line (program text, whole; the window may elide it)
     void showStatus(const std::string& text, int colour) override;
     const std::string& statusText() const { return m_status; }
     int statusColour() const { return m_statusColour; }
@@ -57,10 +57,22 @@ public:
     void reportProgress(const Progress& p) override { m_port.showProgress(p); }
 
     // -- run log
-    void logEvent(std::uint8_t code, const std::string& t = {}) override { m_log.event(code, t); }
-    void logEvents(std::uint8_t code, const std::vector<std::string>& texts) override { m_log.events(code, texts); }
+    void logEvent(std::uint8_t code, const std::string& t = {}) override
+    {
+        m_log.event(code, t);
+        m_lastLogged = RunLog::message(code, t);
+    }
+    void logEvents(std::uint8_t code, const std::vector<std::string>& texts) override
+    {
+        m_log.events(code, texts);
+        if (!texts.empty())
+            m_lastLogged = RunLog::message(code, texts.back());
+    }
     void showDetail(const std::string& text) override { m_port.showDetail(text); }
     RunLog& log() { return m_log; }
+    // The red text on the status line goes to the log, unless the last
+    // entry holds it already (showStatus does this for an operation's).
+    void logFailure();
 
     // -- places
     const std::filesystem::path& workFolder() const override { return m_work; }
@@ -102,6 +114,8 @@ private:
     bool m_jpkEnabled = false;
     std::string m_status;
     int m_statusColour = DarkRed;
+    std::string m_lastLogged;  // message of the last log entry written
+    bool m_reporting = false;  // showing the log's own fault
     bool m_closed = false;
     bool m_lastOk = true;
     int m_running = 0;           // operation handlers on the call stack

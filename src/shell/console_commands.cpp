@@ -5,6 +5,7 @@
 #include "base/winfs.h"
 
 #include <ostream>
+#include <stdexcept>
 
 namespace zbir::shell {
 
@@ -28,7 +29,13 @@ int runInGroup(App& app, ConsolePort& port, Command command, const std::string& 
             std::string known;
             for (const std::string& g : app.groups())
                 known += (known.empty() ? "" : ", ") + g;
-            port.error("nie ma grupy plik\xF3w " + group + " (grupy: " + known + ")");
+            const std::string why = "nie ma grupy plik\xF3w " + group + " (grupy: " + known + ")";
+            port.error(why);
+            try {
+                app.logEvent(9, why);
+            } catch (const std::exception&) {
+                // the message is on the terminal
+            }
             return ExitUsage;
         }
     }
@@ -53,7 +60,12 @@ int runInGroup(App& app, ConsolePort& port, Command command, const std::string& 
         break;
     case Command::Jpk:
         // The combined file is built from the group's workbook, open first;
-        // a stop request while it opens ends the command there.
+        // a stop request while it opens ends the command there. A group of
+        // no JPK type has no combined file: the build says so at once.
+        if (app.jpkType == 0) {
+            app.MakeJPK();
+            break;
+        }
         app.OpenXLS();
         if (app.lastOk() && port.stopSeen())
             return stopped(port);
@@ -76,6 +88,9 @@ int runConsoleCommand(App& app, ConsolePort& port, Command command, const std::s
 {
     app.FoCreat();
     const int code = runInGroup(app, port, command, group);
+    // Every failure leaves its line in the log, as on the terminal.
+    if (code == ExitFailed)
+        app.logFailure();
     // A stop request seen while no operation ran has closed the window already.
     if (!app.closed())
         app.ExiZBIR();

@@ -104,21 +104,44 @@ void ConsolePort::showStatus(const std::string& text, int colour)
     if (line == m_lastLine)
         return;
     m_lastLine = line;
+    flushDeferred();
+    if (colour == DarkRed && m_meter.started()) {
+        // A file's name shown while another is read: the line of the file
+        // that ends comes first, at the next progress report.
+        m_deferred = line;
+        return;
+    }
     printLine(line, red);
+}
+
+void ConsolePort::flushDeferred()
+{
+    if (m_deferred.empty())
+        return;
+    const std::string line = std::move(m_deferred);
+    m_deferred.clear();
+    printLine(line, false);
 }
 
 void ConsolePort::showProgress(const Progress& progress)
 {
     const double t = now();
-    m_meter.update(progress, t);
+    if (m_meter.update(progress, t))
+        printLine("zbir: " + ProgressMeter::fileText(*m_meter.endedFile()), false);
+    flushDeferred();
     const bool newFile = progress.file != m_drawnFile;
     if (m_options.terminal) {
         if (newFile || t - m_lastDraw >= kRedrawEvery)
             drawBar(t);
         return;
     }
-    if (newFile || t - m_lastDraw >= m_options.plainEvery) {
-        m_drawnFile = progress.file;
+    // A file whose records are counted from its start gets its line when it
+    // ends; one whose start went unseen, when it is first seen.
+    const bool startLine = newFile && !m_meter.fileCounted();
+    if (newFile)
+        m_lastDraw = t;
+    m_drawnFile = progress.file;
+    if (startLine || t - m_lastDraw >= m_options.plainEvery) {
         m_lastDraw = t;
         m_err << terminalText("zbir: " + m_meter.text(t)) << std::endl;
     }
@@ -146,6 +169,10 @@ void ConsolePort::clearBar()
 void ConsolePort::finishProgress()
 {
     clearBar();
+    m_meter.endFile();
+    if (const auto& ended = m_meter.endedFile(); ended && m_meter.started())
+        m_err << terminalText("zbir: " + ProgressMeter::fileText(*ended)) << '\n';
+    flushDeferred();
     if (m_meter.records() > 0) {
         m_err << terminalText("zbir: " + m_meter.summary(now())) << '\n';
         m_lastLine.clear();
@@ -178,12 +205,14 @@ void ConsolePort::showDetail(const std::string& text)
 
 void ConsolePort::message(const std::string& text)
 {
+    flushDeferred();
     m_lastLine.clear();
     printLine("zbir: " + text, false);
 }
 
 void ConsolePort::error(const std::string& text)
 {
+    flushDeferred();
     m_lastLine.clear();
     printLine("zbir: b\xB3\xB9" "d: " + text, true);
 }

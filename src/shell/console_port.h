@@ -35,9 +35,11 @@ public:
     // print nothing.
     void showStatus(const std::string& text, int colour) override;
 
-    // Terminal: redraws the bar line ("zbir: [###---] plik 2/5  120 000
-    // rekordów  45 000 rek./s  0:12") at most ten times a second. Otherwise:
-    // a plain line when a new file begins and every `plainEvery` seconds.
+    // A line with a file's own records when it ends ("zbir: plik 1/5: 53
+    // rekordy"). Terminal: redraws the bar line ("zbir: [###---] plik 2/5:
+    // 1 200 rekordów  razem 120 000  45 000 rek./s  0:12") at most ten times
+    // a second. Otherwise: a plain line of the same figures every
+    // `plainEvery` seconds within a file.
     void showProgress(const Progress& progress) override;
 
     // "zbir: text", never cut.
@@ -47,8 +49,9 @@ public:
     // watched stop request is seen, its action runs (once).
     void processEvents() override;
 
-    // Ends the progress of one operation: the bar goes, and a line with the
-    // records, the time and the rate stays (when there was any progress).
+    // Ends the progress of one operation: the bar goes, the last file's line
+    // and a line with the records, the time and (after a second) the rate
+    // stay (when there was any progress).
     void finishProgress();
 
     // `requested` is polled by processEvents; `stop` is the exit button.
@@ -69,11 +72,13 @@ private:
     void printLine(const std::string& programText, bool red);
     void drawBar(double now);
     void clearBar();
+    void flushDeferred();
 
     std::ostream& m_out;
     std::ostream& m_err;
     Options m_options;
     std::string m_lastLine;
+    std::string m_deferred;  // a status line held back until the file before has its line
 
     ProgressMeter m_meter;
     std::string m_bar;  // terminal text of the bar line on screen; empty: none

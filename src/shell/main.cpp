@@ -7,6 +7,7 @@
 #include "shell/console_port.h"
 #include "shell/help_text.h"
 #include "shell/terminal_interrupt.h"
+#include "shell/usage_errors.h"
 #include "base/winfs.h"
 
 #include <CLI/CLI.hpp>
@@ -95,11 +96,10 @@ int main(int argc, char** argv)
     cli.set_help_flag("-h,--help", u8(help.helpFlag));
 
     std::string folder;
-    cli.add_option("-C,--folder", folder, u8(help.folderOption))
-        ->check(CLI::ExistingDirectory)
-        ->option_text("DIR");
+    // The folder is checked after parsing, so that its fault reads as ours.
+    cli.add_option("-C,--folder", folder, u8(help.folderOption))->option_text("DIR");
     // `zbir DIR` is `zbir -C DIR`: a folder dropped on the desktop launcher.
-    cli.add_option("DIR", folder, u8(help.folderArgument))->check(CLI::ExistingDirectory)->option_text(" ");
+    cli.add_option("DIR", folder, u8(help.folderArgument))->option_text(" ");
 
     std::string group;
     Command chosen = Command::Groups;
@@ -123,12 +123,18 @@ int main(int argc, char** argv)
 
     try {
         cli.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return cli.exit(e) == 0 ? ExitOk : ExitUsage;  // --help, --version
     } catch (const CLI::ParseError& e) {
-        const int code = cli.exit(e);
-        return code == 0 ? ExitOk : ExitUsage;
+        ConsolePort().error(usageErrorText(e, cli.remaining(true)));
+        return ExitUsage;
     }
 
     if (!folder.empty()) {
+        if (const std::string fault = folderFault(folder); !fault.empty()) {
+            ConsolePort().error(fault);
+            return ExitUsage;
+        }
         std::error_code ec;
         std::filesystem::current_path(folder, ec);
         if (ec) {

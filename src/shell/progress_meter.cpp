@@ -8,7 +8,7 @@ namespace zbir::shell {
 
 namespace {
 
-constexpr double kRateAfter = 0.5;  // seconds before a rate means anything
+constexpr double kRateAfter = 1.0;  // seconds before a rate means anything
 
 const char* recordsWord(long long n)
 {
@@ -28,15 +28,42 @@ std::string secondsText(double s)
 
 }  // namespace
 
-void ProgressMeter::update(const Progress& p, double now)
+bool ProgressMeter::update(const Progress& p, double now)
 {
+    bool newFile = true;
+    bool ended = false;
+    long long base = 0;  // the total before this report's file or count began
     if (!m_started) {
         m_started = true;
         m_start = now;
-    } else if (p.records < m_last.records) {
-        m_earlier += m_last.records;
+    } else {
+        const bool restart = p.records < m_last.records;
+        newFile = restart || p.file != m_last.file;
+        if (newFile) {
+            endFile();
+            ended = m_ended.has_value();
+        }
+        if (restart)
+            m_earlier += m_last.records;
+        base = restart ? m_earlier : records();
     }
     m_last = p;
+    if (newFile) {
+        // A file's own count is known only from a report made before any
+        // of its records were counted.
+        m_fileStart = base;
+        m_fileCounted = records() == base;
+    }
+    return ended;
+}
+
+void ProgressMeter::endFile()
+{
+    if (m_fileCounted)
+        m_ended = FileCount{m_last.file, m_last.files, fileRecords()};
+    else
+        m_ended.reset();
+    m_fileCounted = false;
 }
 
 double ProgressMeter::rate(double now) const
@@ -52,13 +79,37 @@ double ProgressMeter::fraction() const
     return std::clamp(static_cast<double>(m_last.file) / m_last.files, 0.0, 1.0);
 }
 
+namespace {
+
+std::string fileNumber(int file, int files)
+{
+    return std::string("plik ") + std::to_string(std::min(file + 1, files)) + "/" + std::to_string(files);
+}
+
+std::string recordsText(long long n)
+{
+    return groupedNumber(n) + " " + recordsWord(n);
+}
+
+}  // namespace
+
+std::string ProgressMeter::fileText(const FileCount& f)
+{
+    return fileNumber(f.file, f.files) + ": " + recordsText(f.records);
+}
+
 std::string ProgressMeter::text(double now, const char* separator) const
 {
     std::string t;
-    if (m_last.files > 0)
-        t = std::string("plik ") + std::to_string(std::min(m_last.file + 1, m_last.files)) + "/" +
-            std::to_string(m_last.files) + separator;
-    t += groupedNumber(records()) + " " + recordsWord(records());
+    if (m_last.files > 0 && m_fileCounted) {
+        t = fileNumber(m_last.file, m_last.files) + ": " + recordsText(fileRecords());
+        if (records() != fileRecords())
+            t += separator + std::string("razem ") + groupedNumber(records());
+    } else if (m_last.files > 0) {
+        t = fileNumber(m_last.file, m_last.files) + separator + "razem " + recordsText(records());
+    } else {
+        t = recordsText(records());
+    }
     if (const double r = rate(now); r > 0) {
         t += separator;
         t += groupedNumber(std::llround(r)) + " rek./s";
@@ -71,10 +122,9 @@ std::string ProgressMeter::text(double now, const char* separator) const
 std::string ProgressMeter::summary(double now) const
 {
     const double t0 = elapsed(now);
-    std::string t = std::string("razem ") + groupedNumber(records()) + " " + recordsWord(records()) + " w " + secondsText(t0);
-    // At the end even a short time gives a true rate.
-    if (t0 > 0)
-        t += std::string(" (") + groupedNumber(std::llround(static_cast<double>(records()) / t0)) + " rek./s)";
+    std::string t = "razem " + recordsText(records()) + " w " + secondsText(t0);
+    if (const double r = rate(now); r > 0)
+        t += std::string(" (") + groupedNumber(std::llround(r)) + " rek./s)";
     return t;
 }
 

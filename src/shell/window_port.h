@@ -30,7 +30,8 @@ public:
     virtual void showOutputName(const std::string& /*text*/) {}  // Wyj
     virtual void showVersion(const std::string& /*text*/) {}  // Ver
     virtual void enableJpkButton(bool /*on*/) {}  // XLSJPK
-    // Inf: text already cut to 50 characters (program text), colour 128 or 255.
+    // Inf: the whole text (program text), colour 128 or 255; a window too
+    // narrow for it may elide it where it shows the whole text elsewhere.
     virtual void showStatus(const std::string& /*text*/, int /*colour*/) {}
     // Lets the window handle pending events (the exit button may run meanwhile).
     virtual void processEvents() {}

@@ -196,20 +196,36 @@ ssi::import_formula* ImportSheet::get_formula()
     return this;
 }
 
+// A value the sheet refuses, with the sheet and cell it was meant for.
+AutomationError ImportSheet::cellFault(ss::row_t row, ss::col_t col, const AutomationError& e) const
+{
+    return AutomationError("arkusz " + text::fromUtf8(m_fileName) + ", kom\xF3rka " +
+                           columnLetters(static_cast<int>(col) + 1) + std::to_string(row + 1) + ": " + e.what());
+}
+
 void ImportSheet::set_auto(ss::row_t row, ss::col_t col, std::string_view s)
 {
-    if (valid(row, col))
+    if (!valid(row, col))
+        return;
+    try {
         m_sheet.setValue(row + 1, col + 1, text::fromUtf8(s));
+    } catch (const AutomationError& e) {
+        throw cellFault(row, col, e);
+    }
 }
 
 void ImportSheet::set_string(ss::row_t row, ss::col_t col, ss::string_id_t sindex)
 {
     if (!valid(row, col))
         return;
-    if (const std::string* s = m_factory.m_strings.get(sindex))
-        m_sheet.setText(row + 1, col + 1, *s);
-    else
-        m_factory.m_pendingStrings.push_back({m_index, row + 1, col + 1, sindex});
+    try {
+        if (const std::string* s = m_factory.m_strings.get(sindex))
+            m_sheet.setText(row + 1, col + 1, *s);
+        else
+            m_factory.m_pendingStrings.push_back({m_index, row + 1, col + 1, sindex});
+    } catch (const AutomationError& e) {
+        throw cellFault(row, col, e);
+    }
 }
 
 void ImportSheet::setStyleDirect(ss::row_t row, ss::col_t col, std::size_t xf)
@@ -230,10 +246,14 @@ void ImportSheet::setTextDirect(ss::row_t row, ss::col_t col, std::string_view u
 {
     if (!valid(row, col))
         return;
-    if (text::isAscii(utf8))
-        m_sheet.setText(row + 1, col + 1, utf8);
-    else
-        m_sheet.setText(row + 1, col + 1, text::fromUtf8(utf8));
+    try {
+        if (text::isAscii(utf8))
+            m_sheet.setText(row + 1, col + 1, utf8);
+        else
+            m_sheet.setText(row + 1, col + 1, text::fromUtf8(utf8));
+    } catch (const AutomationError& e) {
+        throw cellFault(row, col, e);
+    }
 }
 
 void ImportSheet::setErrorDirect(ss::row_t row, ss::col_t col, std::string_view text)
@@ -504,9 +524,16 @@ void ImportFactory::finalize()
         s->m_committed = {};
     }
 
-    for (const auto& p : m_pendingStrings)
-        if (const std::string* s = m_strings.get(p.id))
-            m_sheets[static_cast<std::size_t>(p.sheet)]->sheet().setText(p.row, p.col, *s);
+    for (const auto& p : m_pendingStrings) {
+        if (const std::string* s = m_strings.get(p.id)) {
+            ImportSheet& sheet = *m_sheets[static_cast<std::size_t>(p.sheet)];
+            try {
+                sheet.sheet().setText(p.row, p.col, *s);
+            } catch (const AutomationError& e) {
+                throw sheet.cellFault(p.row - 1, p.col - 1, e);
+            }
+        }
+    }
 
     for (const auto& f : m_formats)
         m_sheets[f.sheet]->sheet().setCellStyle(static_cast<int>(f.row), f.col,

@@ -3,6 +3,7 @@
 // calls these interfaces; they fill one engine workbook. Styles and formulas
 // arrive after the cells, so formats and formulas wait for finalize().
 
+#include "spreadsheet/automation.h"
 #include "spreadsheet/workbook.h"
 
 #include <orcus/spreadsheet/import_interface.hpp>
@@ -209,6 +210,8 @@ private:
     ImportFactory& m_factory;
     Sheet& m_sheet;
     int m_index;
+    AutomationError cellFault(ss::row_t row, ss::col_t col, const AutomationError& e) const;
+
     std::string m_fileName;  // the name as the file spells it
     std::vector<double> m_widths;  // from the file, NaN where it gives none
     std::optional<ss::range_t> m_selection;

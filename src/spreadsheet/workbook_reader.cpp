@@ -121,6 +121,36 @@ struct PreparedArchive {
     std::vector<std::string> sheetParts;  // by sheet index; empty when its cells stay with orcus
 };
 
+// Targets given from the package root ("/xl/worksheets/sheet1.xml", as some
+// programs write them) made relative to the folder of the relationships
+// part's source, the only form orcus follows.
+std::string relativeTargets(const std::string& relsName, std::string rels)
+{
+    const std::size_t marker = relsName.rfind("_rels/");
+    if (marker == std::string::npos || rels.find("Target=\"/") == std::string::npos)
+        return rels;
+    const std::string folder = relsName.substr(0, marker);  // "xl/" for "xl/_rels/workbook.xml.rels"
+    std::size_t at = 0;
+    while ((at = rels.find("Target=\"/", at)) != std::string::npos) {
+        const std::size_t begin = at + 8;
+        const std::size_t end = rels.find('"', begin);
+        if (end == std::string::npos)
+            break;
+        std::string target = rels.substr(begin + 1, end - begin - 1);  // from the root, no "/"
+        std::string up;
+        std::string common = folder;
+        while (!common.empty() && target.rfind(common, 0) != 0) {
+            common.pop_back();
+            common.erase(common.rfind('/') == std::string::npos ? 0 : common.rfind('/') + 1);
+            up += "../";
+        }
+        target = up + target.substr(common.size());
+        rels.replace(begin, end - begin, target);
+        at = begin + target.size();
+    }
+    return rels;
+}
+
 // Raises orcus::zip_error for a damaged archive.
 PreparedArchive prepareArchive(const std::string& bytes)
 {
@@ -162,6 +192,8 @@ PreparedArchive prepareArchive(const std::string& bytes)
         if (std::find(sheetParts.begin(), sheetParts.end(), name) != sheetParts.end())
             span = findSheetData(bytesRead);
         data = span ? withoutSheetData(bytesRead, *span) : std::string(bytesRead);
+        if (name.ends_with(".rels"))
+            data = relativeTargets(name, std::move(data));
         if (name.ends_with(".xml") || name.ends_with(".rels")) {
             if (!wellFormedPart(data)) {
                 prepared.damaged = name;

@@ -4,6 +4,8 @@
 #include "spreadsheet/automation.h"
 #include "transport/transport.h"
 
+#include <filesystem>
+
 namespace zbir::workbook {
 
 bool openXls(operation::Operation& app)
@@ -23,19 +25,47 @@ bool openXls(operation::Operation& app)
     app.xl->setDisplayAlerts(false);
 
     int result = 0;
+    std::string why;  // the reader's reason, for a file that is there
+    std::string a1;
     try {
         app.xl->workbooksOpen(path);
         result = 1;
         app.xl->sheetsSelect(1);
-        if (app.xl->cellValue(1, 1) != group)
+        a1 = app.xl->cellValue(1, 1);
+        if (a1 != group)
             result = 2;
-    } catch (const AutomationError&) {
+    } catch (const AutomationError& e) {
+        why = e.what();
     }
 
+    std::error_code ec;
+    const bool there = std::filesystem::exists(std::filesystem::symlink_status(workbookPath(app), ec));
+    std::string message;
     switch (result) {
-    case 0: app.showError("Nie ma  " + group); break;
+    case 0:
+        message = "Nie ma  " + group;
+        if (there && !why.empty())
+            message = "Nie mog\xEA wczyta\xE6 " + group + ".XLS: " + why;
+        break;
     case 1: app.showProgress("Wczytany  " + group); break;
-    default: app.showError("Dziwny  " + group); break;
+    default: {
+        std::string seen = "nic";
+        if (!a1.empty()) {
+            seen = '"';
+            seen += a1.substr(0, 40);
+            seen += a1.size() > 40 ? "...\"" : "\"";
+        }
+        message = "Dziwny  " + group + ": w A1 pierwszego arkusza " + seen + ", nie " + group;
+        break;
+    }
+    }
+    if (!message.empty()) {
+        try {
+            app.logEvent(9, message);
+        } catch (const std::exception&) {
+            // the status line says it
+        }
+        app.showError(message);
     }
     return result == 1;
 }

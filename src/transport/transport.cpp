@@ -47,10 +47,23 @@ private:
     bool fail(const std::string& message);
     void note(const std::exception& e);
     bool prepareWorkbook(Application& xl);
+    bool saveWorkbook(Application& xl);
+    // What became of the workbook file when the run ends early.
+    std::string keptText() const;
 
     App& m_app;
     std::string m_doing;  // what the run is busy with, for failure messages
+    // A file of the workbook's name exists: it keeps the name until the new
+    // workbook is complete, then goes aside as a previous version.
+    bool m_earlier = false;
 };
+
+std::string Transport::keptText() const
+{
+    const std::string name = m_app.groupText() + ".XLS";
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(workbookPath(m_app), ec)) ? name + " bez zmian" : name + " nie zapisany";
+}
 
 // The spreadsheet's own reason for a refused save goes to the log: the
 // status line names only the situation (the disk may be full, say).
@@ -72,7 +85,7 @@ bool Transport::fail(const std::string& message)
 void Transport::failed(const std::exception& e)
 {
     const std::string what = e.what();
-    const std::string message = m_doing.empty() ? what : m_doing + ": " + what;
+    const std::string message = (m_doing.empty() ? what : m_doing + ": " + what) + "; " + keptText();
     m_app.state = 2;
     if (m_app.xl) {
         try {
@@ -125,26 +138,58 @@ bool Transport::run()
     xl.setDisplayAlerts(true);
     xl.sheetsSelect(1);
     xl.setScreenUpdating(true);
-    if (m_app.state > 1)
+    if (m_app.state > 1) {
+        // Stopped: the files read so far are not a whole workbook.
+        m_app.showError("Transport przerwany; " + keptText());
         return false;
+    }
     buildSummary(ctx);
 
     xl.setDisplayAlerts(false);
-    const fs::path path = workbookPath(m_app);
-    bool saved = true;
-    try {
-        xl.activeWorkbookSaveAs(path.string());
-    } catch (const AutomationError& e) {
-        note(e);
-        m_app.showError("Nie mog\xEA zapisa\xE6 pliku " + base::winfs::display(path));
-        saved = false;
-    }
+    const bool saved = saveWorkbook(xl);
     xl.setDisplayAlerts(true);
     if (saved && ctx.schemaProblems > 0)
         m_app.showProgress(schemaSummary(ctx.schemaProblems, ctx.filesWithProblems));
     if (saved && !ctx.faults.empty())
         m_app.showError(ctx.faults.front());
     return saved && ctx.faults.empty();
+}
+
+// The complete workbook takes its name: an earlier file of that name goes
+// aside as the next previous version first, and comes back when the save
+// is refused.
+bool Transport::saveWorkbook(Application& xl)
+{
+    const std::string group = m_app.groupText();
+    const fs::path path = workbookPath(m_app);
+    fs::path aside;
+    if (m_earlier) {
+        const std::string previous = previousVersionName(m_app.workFolder(), group + ".XLS");
+        aside = m_app.resolve(previous);
+        std::error_code ec;
+        fs::rename(path, aside, ec);
+        if (ec) {
+            m_app.logEvent(9, base::winfs::display(path) + " -> " + previous + ": " + base::winfs::fromNative(ec.message()));
+            return fail("Nie mog\xEA przenie\x9C\xE6 " + group + ".XLS na " + previous + "; nowy zeszyt nie zapisany");
+        }
+        m_app.logEvent(6, logName(base::winfs::display(aside)));
+    }
+    try {
+        xl.activeWorkbookSaveAs(path.string());
+        return true;
+    } catch (const std::exception& e) {
+        note(e);
+        // The spreadsheet's reason is in the log (a full disk, a workbook of
+        // that name open elsewhere).
+        std::string message = "Nie mog\xEA zapisa\xE6 pliku " + base::winfs::display(path);
+        if (m_earlier) {
+            std::error_code ec;
+            fs::rename(aside, path, ec);
+            message += ec ? "; poprzedni zeszyt zostaje jako " + base::winfs::display(aside.filename())
+                          : "; " + keptText();
+        }
+        return fail(message);
+    }
 }
 
 bool Transport::prepareWorkbook(Application& xl)
@@ -176,26 +221,13 @@ bool Transport::prepareWorkbook(Application& xl)
         break;
     case StartCase::Empty:
         break;
-    case StartCase::Filled: {
+    case StartCase::Filled:
+        // The earlier file keeps its name until the new workbook is saved.
         if (opened)
             xl.activeWorkbookClose();
-        const std::string previous = previousVersionName(m_app.workFolder(), group + ".XLS");
-        const fs::path target = m_app.resolve(previous);
-        fs::rename(path, target, ec);
-        if (ec) {
-            m_app.logEvent(9, base::winfs::display(path) + " -> " + previous + ": " + ec.message());
-            return fail("Nie mog\xEA przenie\x9C\xE6 " + group + ".XLS na " + previous);
-        }
-        m_app.logEvent(6, logName(base::winfs::display(target)));
+        m_earlier = true;
         xl.workbooksAdd();
         break;
-    }
-    }
-    try {
-        xl.activeWorkbookSaveAs(path.string());
-    } catch (const AutomationError& e) {
-        note(e);
-        return fail("Masz otwarty arkusz o takiej nazwie");
     }
 
     m_app.logEvent(5, "z zeszytu " + group + " dodatkowych nies\xB3usznych arkuszy");

@@ -214,14 +214,13 @@ TEST_F(VariantWriterTest, GroupsThatDifferAreRefused)
     EXPECT_FALSE(build(m3, "03", "5252614371", ""));
     EXPECT_EQ(status(), "Arkusz B: JPK_V7M(3), a arkusz A: JPK_V7M(2)");
     EXPECT_FALSE(build(m2, "04", "5252614371", ""));
-    EXPECT_EQ(status(), "Arkusz B: okres 2026-04-01 .. 2026-04-30, a w arku");
+    EXPECT_EQ(status(), "Arkusz B: okres 2026-04-01 .. 2026-04-30, a w arkuszu A: 2026-03-01 .. 2026-03-31");
     EXPECT_NE(log().find("Arkusz B: okres 2026-04-01 .. 2026-04-30, a w arkuszu A: 2026-03-01 .. 2026-03-31"),
               std::string::npos);
     EXPECT_FALSE(build(m2, "03", "5213004183", ""));
     EXPECT_NE(log().find("Arkusz B: NIP 5213004183, a w arkuszu A: 5252614371"), std::string::npos);
     EXPECT_FALSE(build(m2, "03", "5252614371", "11"));
-    EXPECT_EQ(status(), std::string("Arkusz B: deklaracja inna ni\xBF w arkuszu A; zostaw j\xB9 w jednym pliku")
-                            .substr(0, 50));
+    EXPECT_EQ(status(), "Arkusz B: deklaracja inna ni\xBF w arkuszu A; zostaw j\xB9 w jednym pliku");
     EXPECT_EQ(test::readFile(output()), "earlier");
 
     // The same declaration twice is one declaration.

@@ -1,6 +1,7 @@
 // The command line: the console window in-process, and the program itself
 // run as a subprocess on temporary folder trees.
 
+#include "encoding/charset.h"
 #include "shell/app.h"
 #include "shell/console_commands.h"
 #include "shell/console_port.h"
@@ -63,7 +64,7 @@ TEST(ConsolePort, PrintsStatusLinesAsUtf8WithErrorsMarked)
     EXPECT_EQ(out.str(), "");
 }
 
-TEST(ConsolePort, PlainProgressLinesWhenAFileBeginsAndNowAndThen)
+TEST(ConsolePort, PlainProgressLinesCountEachFileAndComeNowAndThen)
 {
     double clock = 0;
     ConsoleOptions options;
@@ -72,6 +73,7 @@ TEST(ConsolePort, PlainProgressLinesWhenAFileBeginsAndNowAndThen)
     std::ostringstream out, err;
     ConsolePort port(out, err, options);
 
+    // As the transport reports: each file's start, every so many records, its end.
     port.finishProgress();  // nothing to sum up yet
     port.showStatus("JPK_VAT_2017_05_A.XML", DarkRed);
     port.showProgress({0, 2, 0});
@@ -81,17 +83,56 @@ TEST(ConsolePort, PlainProgressLinesWhenAFileBeginsAndNowAndThen)
     port.showProgress({0, 2, 6000});
     port.showStatus("JPK_VAT_2017_05_B.XML", DarkRed);
     clock = 13;
+    port.showProgress({1, 2, 6000});
+    clock = 14;
     port.showProgress({1, 2, 6500});
     clock = 16;
     port.finishProgress();
     port.finishProgress();
     EXPECT_EQ(err.str(), "zbir: JPK_VAT_2017_05_A.XML\n"
-                         "zbir: plik 1/2, 0 rekordów\n"
-                         "zbir: plik 1/2, 6 000 rekordów, 500 rek./s, 0:12\n"
+                         "zbir: plik 1/2: 6 000 rekordów, 500 rek./s, 0:12\n"
+                         "zbir: plik 1/2: 6 000 rekordów\n"
                          "zbir: JPK_VAT_2017_05_B.XML\n"
-                         "zbir: plik 2/2, 6 500 rekordów, 500 rek./s, 0:13\n"
+                         "zbir: plik 2/2: 500 rekordów\n"
                          "zbir: razem 6 500 rekordów w 16 s (406 rek./s)\n");
     EXPECT_EQ(out.str(), "");
+}
+
+TEST(ConsolePort, ASmallRunCountsItsFileAndGivesNoRate)
+{
+    double clock = 0;
+    ConsoleOptions options;
+    options.clock = [&clock] { return clock; };
+    std::ostringstream out, err;
+    ConsolePort port(out, err, options);
+    port.showStatus("JPK_VAT_2017_05_PFX7.XML", DarkRed);
+    port.showProgress({0, 1, 0});
+    clock = 0.011;
+    port.showProgress({0, 1, 53});
+    port.finishProgress();
+    EXPECT_EQ(err.str(), "zbir: JPK_VAT_2017_05_PFX7.XML\n"
+                         "zbir: plik 1/1: 53 rekordy\n"
+                         "zbir: razem 53 rekordy w 0,0 s\n");
+}
+
+TEST(ConsolePort, FilesSeenOnlyInTheirCourseShowTheTotal)
+{
+    // As the JPK build reports: every so many rows, its sales then its purchases.
+    double clock = 0;
+    ConsoleOptions options;
+    options.clock = [&clock] { return clock; };
+    std::ostringstream out, err;
+    ConsolePort port(out, err, options);
+    port.showProgress({0, 2, 1000});
+    clock = 2;
+    port.showProgress({1, 2, 3000});
+    clock = 4;
+    port.showProgress({0, 2, 1000});
+    port.finishProgress();
+    EXPECT_EQ(err.str(), "zbir: plik 1/2, razem 1 000 rekordów\n"
+                         "zbir: plik 2/2, razem 3 000 rekordów, 1 500 rek./s, 0:02\n"
+                         "zbir: plik 1/2, razem 4 000 rekordów, 1 000 rek./s, 0:04\n"
+                         "zbir: razem 4 000 rekordów w 4,0 s (1 000 rek./s)\n");
 }
 
 TEST(ConsolePort, TerminalBarIsRedrawnInPlaceAndMakesRoomForStatusLines)
@@ -100,39 +141,44 @@ TEST(ConsolePort, TerminalBarIsRedrawnInPlaceAndMakesRoomForStatusLines)
     ConsoleOptions options;
     options.terminal = true;
     options.colour = true;
-    options.columns = 80;
+    options.columns = 100;
     options.clock = [&clock] { return clock; };
     std::ostringstream out, err;
     ConsolePort port(out, err, options);
 
-    const std::string bar1 = "\rzbir: [--------------------] plik 1/2  100 rekordów\x1b[K";
-    const std::string bar2 = "\rzbir: [##########----------] plik 2/2  3 000 rekordów  1 500 rek./s  0:02\x1b[K";
-    port.showProgress({0, 2, 100});
+    const std::string bar1 = "\rzbir: [--------------------] plik 1/2: 0 rekordów\x1b[K";
+    const std::string bar2 =
+        "\rzbir: [##########----------] plik 2/2: 800 rekordów  razem 1 000  500 rek./s  0:02\x1b[K";
+    port.showProgress({0, 2, 0});
     clock = 0.05;
     port.showProgress({0, 2, 200});  // within a tenth of a second: not drawn
     EXPECT_EQ(err.str(), bar1);
+    clock = 1.5;
+    port.showProgress({1, 2, 200});
     clock = 2;
-    port.showProgress({1, 2, 3000});
+    port.showProgress({1, 2, 1000});
+    const std::string bar15 = "\rzbir: [##########----------] plik 2/2: 0 rekordów  razem 200  133 rek./s  0:01\x1b[K";
     port.showStatus("Nie ma  JPK_VAT_2017_05", Red);
     port.showStatus("Zako\xF1" "czono prac\xEA nad ..\\JPK_VAT_2017_05.xml", Red);
     port.finishProgress();
-    EXPECT_EQ(err.str(), bar1 + bar2 +
+    EXPECT_EQ(err.str(), bar1 + "\r\x1b[Kzbir: plik 1/2: 200 rekordów\n" + bar1 + bar15 + bar2 +
                              "\r\x1b[K\x1b[31mzbir: błąd: Nie ma  JPK_VAT_2017_05\x1b[0m\n" + bar2 +
                              // A red final message that is no failure is not marked as one.
                              "\r\x1b[Kzbir: Zakończono pracę nad ..\\JPK_VAT_2017_05.xml\n" + bar2 +
-                             "\r\x1b[Kzbir: razem 3 000 rekordów w 2,0 s (1 500 rek./s)\n");
+                             "\r\x1b[Kzbir: plik 2/2: 800 rekordów\n"
+                             "zbir: razem 1 000 rekordów w 2,0 s (500 rek./s)\n");
 }
 
 TEST(ConsolePort, TerminalBarIsCutToTheWidthInCharacters)
 {
     ConsoleOptions options;
     options.terminal = true;
-    options.columns = 51;  // 50 characters drawn; "ó" takes two bytes but one column
+    options.columns = 49;  // 48 characters drawn; "ó" takes two bytes but one column
     options.clock = [] { return 0.0; };
     std::ostringstream out, err;
     ConsolePort port(out, err, options);
-    port.showProgress({0, 2, 100});
-    EXPECT_EQ(err.str(), "\rzbir: [--------------------] plik 1/2  100 rekordó\x1b[K");
+    port.showProgress({0, 2, 0});
+    EXPECT_EQ(err.str(), "\rzbir: [--------------------] plik 1/2: 0 rekordó\x1b[K");
 }
 
 TEST(ConsolePort, AStopRequestRunsTheExitButtonOnce)
@@ -273,6 +319,61 @@ TEST(CommandLine, HelpVersionAndUsageErrors)
     EXPECT_NE(runZbir("bogus", &text, false), 0);
     EXPECT_NE(runZbir("-C " + quoted(t.tmp / "missing") + " groups", &text, false), 0);
     EXPECT_NE(runZbir("groups extra", &text, false), 0);
+}
+
+// The command line's own faults read like the rest of the program: Polish,
+// one whole line, exit code 2; never the argument parser's English.
+TEST(CommandLine, UsageErrorsInPolish)
+{
+    Tree t;
+    std::string text;
+    const fs::path missingPath = t.tmp / "nie ma";
+    const std::string missing = missingPath.string();
+    EXPECT_EQ(runZbir("-C " + quoted(missingPath) + " groups", &text, false), 2);
+    EXPECT_EQ(text, "zbir: błąd: nie ma folderu " + missing + "\n");
+    EXPECT_EQ(runZbir(quoted(missingPath) + " groups", &text, false), 2);
+    EXPECT_EQ(text, "zbir: błąd: nie ma folderu " + missing + "\n");
+    writeFile(t.tmp / "plik", "x");
+    EXPECT_EQ(runZbir("--folder " + quoted(t.tmp / "plik") + " groups", &text, false), 2);
+    EXPECT_EQ(text, "zbir: błąd: " + (t.tmp / "plik").string() + " nie jest folderem\n");
+
+    EXPECT_EQ(runZbir("-C " + quoted(t.work) + " groups extra", &text, false), 2);
+    EXPECT_EQ(text, "zbir: błąd: nieznany argument: extra (zbir --help podaje składnię)\n");
+    EXPECT_EQ(runZbir("-C " + quoted(t.work) + " files a żółw", &text, false), 2);
+    EXPECT_EQ(text, "zbir: błąd: nieznany argument: żółw (zbir --help podaje składnię)\n");
+    EXPECT_EQ(runZbir("--bogus", &text, false), 2);
+    EXPECT_EQ(text, "zbir: błąd: nieznany argument: --bogus (zbir --help podaje składnię)\n");
+    EXPECT_EQ(runZbir("-C", &text, false), 2);
+    EXPECT_EQ(text, "zbir: błąd: opcja bez wartości (-C wymaga folderu) (zbir --help podaje składnię)\n");
+    EXPECT_FALSE(fs::exists(t.work / "ZBIR.LOG"));  // no working folder was entered
+}
+
+// Every failing command leaves its message on the terminal and its line in
+// the run log, with nothing cut.
+TEST(CommandLine, EveryFailureIsSaidAndLogged)
+{
+    Tree t;
+    std::string text;
+    writeFile(t.tmp / "Sprzedaz maj 17.XML", "<JPK/>");
+
+    // A group that is no JPK type has no combined file.
+    EXPECT_EQ(runZbir("-C " + quoted(t.work) + " jpk \"Sprzedaz maj 17\"", &text, false), 1);
+    const std::string why = "Grupa SPRZEDAZ MAJ 17 nie jest grupą JPK: zbiorczy plik tylko dla nazw JPK_K, "
+                            "JPK_W, JPK_M, JPK_V, JPK_F, JPK_P, JPK_E...";
+    EXPECT_EQ(text, "zbir: błąd: " + why + "\n");
+    std::string log = zbir::encoding::windows1250ToUtf8(readFile(t.work / "ZBIR.LOG"));
+    EXPECT_NE(log.find("  ... " + why + "\r\n"), std::string::npos) << log;
+    EXPECT_FALSE(fs::exists(t.tmp / "SPRZEDAZ MAJ 17.xml"));
+
+    // An unknown group, and a workbook that is not there.
+    EXPECT_EQ(runZbir("-C " + quoted(t.work) + " files JPK_VAT_2017_06", &text, false), 2);
+    EXPECT_EQ(runZbir("-C " + quoted(t.work) + " open JPK_VAT_2017_04", &text, false), 1);
+    EXPECT_EQ(text, "zbir: błąd: Nie ma  JPK_VAT_2017_04\n");
+    log = zbir::encoding::windows1250ToUtf8(readFile(t.work / "ZBIR.LOG"));
+    EXPECT_NE(log.find("  ... nie ma grupy plików JPK_VAT_2017_06 (grupy: "), std::string::npos) << log;
+    EXPECT_NE(log.find("  ... Nie ma  JPK_VAT_2017_04\r\n"), std::string::npos) << log;
+    // Logged once, not again by the command line's end.
+    EXPECT_EQ(log.find("  ... " + why), log.rfind("  ... " + why));
 }
 
 TEST(CommandLine, WithoutADisplayTheWindowPointsToTheCommands)

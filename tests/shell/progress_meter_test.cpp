@@ -59,26 +59,53 @@ TEST(ProgressMeter, FileOfFilesRecordsRateAndTime)
 {
     ProgressMeter m;
     EXPECT_FALSE(m.started());
-    m.update({0, 4, 0}, 100.0);
+    EXPECT_FALSE(m.update({0, 4, 0}, 100.0));
     EXPECT_TRUE(m.started());
-    // No rate until half a second has passed: the first figures mean nothing.
-    m.update({0, 4, 300}, 100.2);
-    EXPECT_EQ(m.rate(100.2), 0);
-    EXPECT_EQ(u8(m.text(100.2)), "plik 1/4, 300 rekordów");
+    // No rate until a second has passed: the first figures mean nothing.
+    m.update({0, 4, 300}, 100.8);
+    EXPECT_EQ(m.rate(100.8), 0);
+    EXPECT_EQ(u8(m.text(100.8)), "plik 1/4: 300 rekordów");
 
+    // The next file's start report ends the first with its own count.
+    m.update({0, 4, 5000}, 101.5);
+    EXPECT_TRUE(m.update({1, 4, 5000}, 101.5));
+    ASSERT_TRUE(m.endedFile());
+    EXPECT_EQ(u8(ProgressMeter::fileText(*m.endedFile())), "plik 1/4: 5 000 rekordów");
     m.update({1, 4, 12000}, 103.0);
     EXPECT_DOUBLE_EQ(m.rate(103.0), 4000);
     EXPECT_DOUBLE_EQ(m.fraction(), 0.25);
-    EXPECT_EQ(u8(m.text(103.0)), "plik 2/4, 12 000 rekordów, 4 000 rek./s, 0:03");
-    EXPECT_EQ(u8(m.text(103.0, "  ")), "plik 2/4  12 000 rekordów  4 000 rek./s  0:03");
+    EXPECT_EQ(m.fileRecords(), 7000);
+    EXPECT_EQ(u8(m.text(103.0)), "plik 2/4: 7 000 rekordów, razem 12 000, 4 000 rek./s, 0:03");
+    EXPECT_EQ(u8(m.text(103.0, "  ")), "plik 2/4: 7 000 rekordów  razem 12 000  4 000 rek./s  0:03");
     EXPECT_EQ(u8(m.summary(104.0)), "razem 12 000 rekordów w 4,0 s (3 000 rek./s)");
     EXPECT_EQ(u8(m.summary(175.0)), "razem 12 000 rekordów w 1:15 (160 rek./s)");
-    EXPECT_EQ(u8(m.summary(100.1)), "razem 12 000 rekordów w 0,1 s (120 000 rek./s)");
+    // Within a second a rate would be noise: none.
+    EXPECT_EQ(u8(m.summary(100.9)), "razem 12 000 rekordów w 0,9 s");
     EXPECT_EQ(u8(m.summary(100.0)), "razem 12 000 rekordów w 0,0 s");
+
+    m.endFile();
+    ASSERT_TRUE(m.endedFile());
+    EXPECT_EQ(u8(ProgressMeter::fileText(*m.endedFile())), "plik 2/4: 7 000 rekordów");
 
     m.reset();
     EXPECT_FALSE(m.started());
     EXPECT_EQ(m.records(), 0);
+    EXPECT_FALSE(m.endedFile());
+}
+
+TEST(ProgressMeter, AFileWhoseStartWentUnseenHasNoCountOfItsOwn)
+{
+    // The JPK build reports every so many rows: a sheet's first report comes
+    // after some of its rows, so only the total is known.
+    ProgressMeter m;
+    m.update({0, 3, 1000}, 0);
+    EXPECT_FALSE(m.fileCounted());
+    EXPECT_EQ(u8(m.text(0)), "plik 1/3, razem 1 000 rekordów");
+    EXPECT_FALSE(m.update({1, 3, 3000}, 0.5));
+    EXPECT_FALSE(m.endedFile());
+    EXPECT_EQ(u8(m.text(0.5)), "plik 2/3, razem 3 000 rekordów");
+    m.endFile();
+    EXPECT_FALSE(m.endedFile());
 }
 
 TEST(ProgressMeter, ACountStartingAgainAddsToTheTotal)
@@ -91,6 +118,16 @@ TEST(ProgressMeter, ACountStartingAgainAddsToTheTotal)
     m.update({1, 2, 700}, 3);
     EXPECT_EQ(m.records(), 2200);
     EXPECT_EQ(u8(m.summary(4)), "razem 2 200 rekordów w 4,0 s (550 rek./s)");
+
+    // A new count that starts at 0 counts its first file from there.
+    ProgressMeter n;
+    n.update({0, 1, 0}, 0);
+    n.update({0, 1, 40}, 0);
+    EXPECT_TRUE(n.update({0, 1, 0}, 0));
+    EXPECT_EQ(n.endedFile()->records, 40);
+    n.update({0, 1, 25}, 0);
+    EXPECT_EQ(n.fileRecords(), 25);
+    EXPECT_EQ(n.records(), 65);
 }
 
 TEST(ProgressMeter, WithoutAFileCountOnlyRecordsShow)
@@ -101,5 +138,5 @@ TEST(ProgressMeter, WithoutAFileCountOnlyRecordsShow)
     EXPECT_EQ(u8(m.text(0)), "1 rekord");
     // The file being read is never shown past the last one.
     m.update({3, 3, 2}, 0);
-    EXPECT_EQ(u8(m.text(0)), "plik 3/3, 2 rekordy");
+    EXPECT_EQ(u8(m.text(0)), "plik 3/3, razem 2 rekordy");
 }

@@ -54,8 +54,29 @@ TEST_F(ReadyTest, GroupNameInOtherLetterCaseIsStrange)
     workbookWith("jpk_vat_2017_05");
     app->OpenXLS();
     EXPECT_FALSE(app->lastOk());
-    EXPECT_EQ(app->statusText(), "Dziwny  JPK_VAT_2017_05");
+    EXPECT_EQ(app->statusText(), "Dziwny  JPK_VAT_2017_05: w A1 pierwszego arkusza \"jpk_vat_2017_05\", nie "
+                                 "JPK_VAT_2017_05");
     EXPECT_EQ(app->statusColour(), shell::Red);
+    EXPECT_EQ(logLines().back(), "  ... " + app->statusText());
+}
+
+// A workbook that is there but cannot be read: the message gives the
+// reader's reason, in the status line and in the log; "Nie ma" only for
+// one that is not there.
+TEST_F(ReadyTest, AnUnreadableWorkbookSaysWhy)
+{
+    start(kGroup);
+    writeFile(work() / (kGroup + ".XLS"), "PK\x03\x04 urwany");
+    app->OpenXLS();
+    EXPECT_FALSE(app->lastOk());
+    const std::string text = app->statusText();
+    EXPECT_EQ(text.rfind("Nie mog\xEA wczyta\xE6 JPK_VAT_2017_05.XLS: Plik ", 0), 0u) << text;
+    EXPECT_NE(text.find("nie jest czytelnym skoroszytem ("), std::string::npos) << text;
+    EXPECT_EQ(logLines().back(), "  ... " + text);
+
+    workbookWith("");
+    app->OpenXLS();
+    EXPECT_EQ(app->statusText(), "Dziwny  JPK_VAT_2017_05: w A1 pierwszego arkusza nic, nie JPK_VAT_2017_05");
 }
 
 TEST_F(ReadyTest, WorksWhileStateIsBusyAndLeavesItAlone)

@@ -20,6 +20,8 @@
 #include <QScreen>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace zbir::shell {
 
 namespace winfs = base::winfs;
@@ -107,10 +109,22 @@ QPushButton* button(QWidget* parent, const char* name, const QRect& r, const std
     return b;
 }
 
-void setLabelText(QLabel* l, const std::string& text)
+// Gap kept between a label's text and the next control on its line.
+constexpr int kLabelGap = 6;
+
+// The text of `l`, elided where it would pass `maxWidth` pixels (folders in
+// the middle, messages at the end), and whole in its tooltip then.
+void setLabelText(QLabel* l, const std::string& text, int maxWidth, Qt::TextElideMode mode)
 {
-    l->setText(qtext(text));
+    const QString whole = qtext(text);
+    const QFontMetrics metrics(l->font());
+    const int room = std::max(0, maxWidth - 2 * l->margin());
+    const QString shown = metrics.horizontalAdvance(whole) > room ? metrics.elidedText(whole, mode, room) : whole;
+    l->setText(shown);
+    l->setToolTip(shown == whole ? QString() : whole);
     l->adjustSize();
+    if (l->width() > maxWidth)
+        l->resize(maxWidth, l->height());
 }
 
 }  // namespace
@@ -198,11 +212,9 @@ void TFo::createControls()
     Ver->addItem(QStringLiteral("1(2)"));
     Ver->setCurrentIndex(1);
 
-    // The status line lies over the picture's lower edge and the output
-    // name; it paints its own background so that it stays readable.
-    Inf = label(this, "Inf", 16, 186);
-    Inf->setAutoFillBackground(true);
-    Inf->raise();
+    // The status line takes the bottom line, in place of the folder's
+    // footer, up to the version label: it never covers another control.
+    Inf = label(this, "Inf", Naglowek->x(), Naglowek->y());
     Inf->hide();
 
     setTabOrder(G15, ESCape);
@@ -251,8 +263,8 @@ void TFo::guarded(F&& handler)
 
 void TFo::showFolder(const std::string& text)
 {
-    setLabelText(Fol, text);
-    setLabelText(Naglowek, text);
+    setLabelText(Fol, text, ESCape->x() - kLabelGap - Fol->x(), Qt::ElideMiddle);
+    setLabelText(Naglowek, text, VerL->x() - kLabelGap - Naglowek->x(), Qt::ElideMiddle);
 }
 
 void TFo::showGroups(const std::vector<std::string>& groups, int selected)
@@ -278,7 +290,7 @@ void TFo::showFiles(const std::vector<std::string>& files)
 
 void TFo::showOutputName(const std::string& text)
 {
-    setLabelText(Wyj, text);
+    setLabelText(Wyj, text, ESCape->x() - kLabelGap - Wyj->x(), Qt::ElideMiddle);
 }
 
 void TFo::showVersion(const std::string& text)
@@ -295,9 +307,10 @@ void TFo::enableJpkButton(bool on)
 
 void TFo::showStatus(const std::string& text, int colour)
 {
-    setLabelText(Inf, text);
+    setLabelText(Inf, text, VerL->x() - kLabelGap - Inf->x(), Qt::ElideRight);
     setTextColour(Inf, colour);
     Inf->setVisible(!text.empty());
+    Naglowek->setVisible(text.empty());
 }
 
 void TFo::processEvents()

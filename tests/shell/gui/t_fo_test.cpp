@@ -1,6 +1,7 @@
 // The main window started offscreen on temporary folder trees: its controls,
 // and that its buttons and keys reach the core.
 
+#include "encoding/charset.h"
 #include "shell/doubles.h"
 #include "shell/gui/t_fo.h"
 #include "support/test_support.h"
@@ -106,7 +107,7 @@ TEST(Window, ControlsHaveTheirNamesKindsPlacesAndTexts)
         {"THBp", "QFrame", {16, 56, 154, 154}, nullptr},
         {"WczXLS", "QPushButton", {381, 136, 174, 34}, "Wczytaj gotowy XLS"},
         {"XLSJPK", "QPushButton", {381, 176, 174, 34}, "Zrób zbiorczy JPK"},
-        {"Inf", "QLabel", {16, 186, 0, 0}, ""},
+        {"Inf", "QLabel", {16, 218, 0, 0}, ""},
         {"Wyj", "QLabel", {186, 191, 0, 0}, "Plik: JPK_VAT_2017_05.XLS"},
         {"Naglowek", "QLabel", {16, 218, 0, 0}, nullptr},
         {"VerL", "QLabel", {476, 220, 0, 0}, "Wer."},
@@ -145,6 +146,56 @@ TEST(Window, ControlsHaveTheirNamesKindsPlacesAndTexts)
     EXPECT_EQ(child<QComboBox>(*fo, "G15")->maxVisibleItems(), 25);
     EXPECT_TRUE(child<QPushButton>(*fo, "XMLXLS")->isDefault());
     EXPECT_FALSE(child<QListWidget>(*fo, "Lis")->focusPolicy() & Qt::TabFocus);
+}
+
+// The longest texts each label gets (a deep working folder, a group name of
+// wide letters, a long error) stay clear of every other control, in the
+// window's own fonts; what is elided shows whole in the tooltip.
+TEST(Window, TextsNeverCoverOtherControls)
+{
+    const std::string deep = "praca_" + std::string(60, 'W') + "_" + std::string(60, 'M');
+    Tree t({"JPK_VAT_WWWWWWWW_A.XML", "JPK_VAT_2017_05_A.XML"}, deep.c_str());
+    auto fo = start(t);
+    ASSERT_TRUE(fo->app().selectGroup("JPK_VAT_WWWWWWW"));
+    const std::string error = "JPK_VAT_WWWWWWW_A.XML: element <DataDo> pomini\xEAty: " + std::string(200, 'W') + " koniec";
+    fo->app().showError(error);
+    fo->resize(564, 245);
+
+    auto* Inf = child<QLabel>(*fo, "Inf");
+    auto* Fol = child<QLabel>(*fo, "Fol");
+    ASSERT_TRUE(Inf && Fol);
+    EXPECT_FALSE(Inf->isHidden());
+    EXPECT_EQ(fo->app().statusText(), error);  // the core keeps the whole text
+    EXPECT_EQ(Inf->toolTip(), QString::fromStdString(zbir::encoding::windows1250ToUtf8(error)));
+    EXPECT_TRUE(Inf->text().endsWith(QChar(0x2026))) << Inf->text().toStdString();
+    EXPECT_EQ(Fol->toolTip(), QString::fromStdString(fs::canonical(t.work).string()));
+
+    const QList<QWidget*> controls = fo->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    for (const char* name : {"Inf", "Fol", "Wyb", "Ext", "Wyj", "Naglowek", "VerL"}) {
+        auto* l = child<QLabel>(*fo, name);
+        ASSERT_NE(l, nullptr);
+        if (l->isHidden())
+            continue;
+        const QRect box = l->geometry();
+        EXPECT_TRUE(fo->rect().contains(box)) << name;
+        // The text itself fits its label's box.
+        EXPECT_LE(l->fontMetrics().horizontalAdvance(l->text()), box.width()) << name;
+        for (QWidget* other : controls) {
+            if (other == l || other->isHidden())
+                continue;
+            EXPECT_FALSE(box.intersects(other->geometry()))
+                << name << " covers " << other->objectName().toStdString();
+        }
+    }
+
+    // A short text shows whole, without a tooltip, and the footer returns
+    // with an empty status line.
+    fo->app().showProgress("Wczytany  JPK_VAT_WWWWWWW");
+    EXPECT_EQ(Inf->text(), "Wczytany  JPK_VAT_WWWWWWW");
+    EXPECT_TRUE(Inf->toolTip().isEmpty());
+    fo->app().showProgress("");
+    EXPECT_TRUE(Inf->isHidden());
+    EXPECT_FALSE(child<QLabel>(*fo, "Naglowek")->isHidden());
 }
 
 TEST(Window, FontsAndColours)
