@@ -5,79 +5,106 @@
 #include "jpkforms/forms.h"
 
 #include <set>
+#include <span>
 #include <string>
 
 namespace zbir::workbook {
 
 namespace {
 
+// A layout entry: the column, the element's name, the column's kind.
+struct Field {
+    int column;
+    const char* name;
+    char kind;
+};
+
+void declare(xmlsheet::FieldMap& map, std::span<const Field> fields)
+{
+    for (const Field& f : fields) {
+        if (f.kind)
+            map.addWithKind(f.column, f.name, f.kind);
+        else
+            map.add(f.column, f.name);
+    }
+}
+
+constexpr Field kKr[] = {
+    // Accounts.
+    {1, "KodKonta", 0},
+    {2, "OpisKonta", 0},
+    {3, "TypKonta", 0},
+    {4, "KodZespolu", 0},
+    {5, "OpisZespolu", 0},
+    {6, "KodKategorii", 0},
+    {7, "OpisKategorii", 0},
+    {11, "BilansOtwarciaWinien", 0},
+    {12, "BilansOtwarciaMa", 0},
+    {15, "ObrotyWinien", 0},
+    {16, "ObrotyMa", 0},
+    {19, "ObrotyWinienNarast", 0},
+    {20, "ObrotyMaNarast", 0},
+    {23, "SaldoWinien", 0},
+    {24, "SaldoMa", 0},
+    // Journal.
+    {1, "LpZapisuDziennika", 0},
+    {2, "NrZapisuDziennika", 0},
+    {3, "OpisDziennika", 0},
+    {4, "NrDowoduKsiegowego", 0},
+    {5, "RodzajDowodu", 0},
+    {6, "DataOperacji", 0},
+    {7, "DataDowodu", 0},
+    {8, "DataKsiegowania", 0},
+    {9, "KodOperatora", 0},
+    {10, "OpisOperacji", 0},
+    {12, "DziennikKwotaOperacji", 0},
+    // Postings.
+    {1, "LpZapisu", 0},
+    {2, "NrZapisu", 0},
+    {4, "KodKontaWinien", 0},
+    {5, "KwotaWinien", 0},
+    {6, "OpisZapisuWinien", 0},
+    {7, "KodKontaMa", 0},
+    {8, "KwotaMa", 0},
+    {9, "OpisZapisuMa", 0},
+};
+
+constexpr Field kVatNames[] = {
+    // Sales.
+    {1, "LpSprzedazy", 'P'},
+    {2, "NrKontrahenta", 0},
+    {3, "NazwaNabywcy", 0},
+    {3, "NazwaKontrahenta", 0},
+    {4, "AdresNabywcy", 0},
+    {4, "AdresKontrahenta", 0},
+    {5, "NrDokumentu", 0},
+    {5, "DowodSprzedazy", 0},
+    {6, "DataWystawienia", 'C'},
+    {7, "DataSprzedazy", 'C'},
+    // Purchases.
+    {1, "LpZakupu", 'P'},
+    {2, "NrIdWystawcy", 0},
+    {2, "NrDostawcy", 0},
+    {3, "NazwaWystawcy", 0},
+    {3, "NazwaDostawcy", 0},
+    {4, "AdresWystawcy", 0},
+    {4, "AdresDostawcy", 0},
+    {5, "NrFaktury", 0},
+    {5, "DowodZakupu", 0},
+    {7, "DataZakupu", 0},
+    {8, "DataWplywuFaktury", 'C'},
+    {8, "DataWplywu", 'C'},
+    // Amounts K_10..K_39 and K_42..K_50 (K_39, K_49 and K_50 are JPK_VAT(2) fields).
+};
+
 void declareKr(xmlsheet::FieldMap& map)
 {
-    // Accounts.
-    map.add(1, "KodKonta");
-    map.add(2, "OpisKonta");
-    map.add(3, "TypKonta");
-    map.add(4, "KodZespolu");
-    map.add(5, "OpisZespolu");
-    map.add(6, "KodKategorii");
-    map.add(7, "OpisKategorii");
-    map.add(11, "BilansOtwarciaWinien");
-    map.add(12, "BilansOtwarciaMa");
-    map.add(15, "ObrotyWinien");
-    map.add(16, "ObrotyMa");
-    map.add(19, "ObrotyWinienNarast");
-    map.add(20, "ObrotyMaNarast");
-    map.add(23, "SaldoWinien");
-    map.add(24, "SaldoMa");
-    // Journal.
-    map.add(1, "LpZapisuDziennika");
-    map.add(2, "NrZapisuDziennika");
-    map.add(3, "OpisDziennika");
-    map.add(4, "NrDowoduKsiegowego");
-    map.add(5, "RodzajDowodu");
-    map.add(6, "DataOperacji");
-    map.add(7, "DataDowodu");
-    map.add(8, "DataKsiegowania");
-    map.add(9, "KodOperatora");
-    map.add(10, "OpisOperacji");
-    map.add(12, "DziennikKwotaOperacji");
-    // Postings.
-    map.add(1, "LpZapisu");
-    map.add(2, "NrZapisu");
-    map.add(4, "KodKontaWinien");
-    map.add(5, "KwotaWinien");
-    map.add(6, "OpisZapisuWinien");
-    map.add(7, "KodKontaMa");
-    map.add(8, "KwotaMa");
-    map.add(9, "OpisZapisuMa");
+    declare(map, kKr);
 }
 
 void declareVat(xmlsheet::FieldMap& map)
 {
-    // Sales.
-    map.addWithKind(1, "LpSprzedazy", 'P');
-    map.add(2, "NrKontrahenta");
-    map.add(3, "NazwaNabywcy");
-    map.add(3, "NazwaKontrahenta");
-    map.add(4, "AdresNabywcy");
-    map.add(4, "AdresKontrahenta");
-    map.add(5, "NrDokumentu");
-    map.add(5, "DowodSprzedazy");
-    map.addWithKind(6, "DataWystawienia", 'C');
-    map.addWithKind(7, "DataSprzedazy", 'C');
-    // Purchases.
-    map.addWithKind(1, "LpZakupu", 'P');
-    map.add(2, "NrIdWystawcy");
-    map.add(2, "NrDostawcy");
-    map.add(3, "NazwaWystawcy");
-    map.add(3, "NazwaDostawcy");
-    map.add(4, "AdresWystawcy");
-    map.add(4, "AdresDostawcy");
-    map.add(5, "NrFaktury");
-    map.add(5, "DowodZakupu");
-    map.add(7, "DataZakupu");
-    map.addWithKind(8, "DataWplywuFaktury", 'C');
-    map.addWithKind(8, "DataWplywu", 'C');
+    declare(map, kVatNames);
     // Amounts K_10..K_39 and K_42..K_50 (K_39, K_49 and K_50 are JPK_VAT(2) fields).
     for (int n = 10; n <= 39; ++n)
         map.addWithKind(n, "K_" + std::to_string(n), 'K');
@@ -87,11 +114,11 @@ void declareVat(xmlsheet::FieldMap& map)
 
 void declareFa(xmlsheet::FieldMap& map)
 {
-    struct Field {
+    struct Named {
         const char* name;
         char kind;
     };
-    static const Field fields[] = {
+    static const Named fields[] = {
         {"P_1", 0},        {"P_2A", 'P'},      {"P_3A", 0},        {"P_3B", 0},
         {"P_3C", 0},       {"P_3D", 0},        {"P_4A", 0},        {"P_4B", 0},
         {"P_5A", 0},       {"P_5B", 0},        {"P_6", 0},         {"P_13_1", 'K'},
@@ -107,7 +134,7 @@ void declareFa(xmlsheet::FieldMap& map)
         {"OkresFaKorygowanej", 0}, {"ZALZaplata", 'K'}, {"ZALPodatek", 'K'},
     };
     int column = 1;
-    for (const Field& f : fields) {
+    for (const Named& f : fields) {
         if (f.kind)
             map.addWithKind(column, f.name, f.kind);
         else

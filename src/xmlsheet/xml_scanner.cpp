@@ -767,34 +767,4 @@ std::string normaliseRootAttributes(std::string_view attributes, int jpkType, st
     return out + std::string(attributes);
 }
 
-void TeeConsumer::declaration(const Declaration& item)
-{
-    m_first.declaration(item);
-    m_second.declaration(item);
-}
-
-void TeeConsumer::comment(const Comment& item)
-{
-    m_first.comment(item);
-    m_second.comment(item);
-}
-
-void TeeConsumer::opening(const ContainerOpening& item)
-{
-    m_first.opening(item);
-    m_second.opening(item);
-}
-
-void TeeConsumer::closing(const ContainerClosing& item)
-{
-    m_first.closing(item);
-    m_second.closing(item);
-}
-
-void TeeConsumer::element(const Element& item)
-{
-    m_first.element(item);
-    m_second.element(item);
-}
-
 }  // namespace zbir::xmlsheet

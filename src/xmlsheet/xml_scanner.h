@@ -134,13 +134,20 @@ std::string normaliseRootAttributes(std::string_view attributes, int jpkType, st
 class TeeConsumer : public ScanConsumer {
 public:
     TeeConsumer(ScanConsumer& first, ScanConsumer& second) : m_first(first), m_second(second) {}
-    void declaration(const Declaration& item) override;
-    void comment(const Comment& item) override;
-    void opening(const ContainerOpening& item) override;
-    void closing(const ContainerClosing& item) override;
-    void element(const Element& item) override;
+    void declaration(const Declaration& item) override { both(&ScanConsumer::declaration, item); }
+    void comment(const Comment& item) override { both(&ScanConsumer::comment, item); }
+    void opening(const ContainerOpening& item) override { both(&ScanConsumer::opening, item); }
+    void closing(const ContainerClosing& item) override { both(&ScanConsumer::closing, item); }
+    void element(const Element& item) override { both(&ScanConsumer::element, item); }
 
 private:
+    template <class Item>
+    void both(void (ScanConsumer::*pass)(const Item&), const Item& item)
+    {
+        (m_first.*pass)(item);
+        (m_second.*pass)(item);
+    }
+
     ScanConsumer& m_first;
     ScanConsumer& m_second;
 };
