@@ -15,6 +15,9 @@ std::string windows1250ToUtf8(std::string_view text);
 // sequence, becomes `replacement`.
 std::string utf8ToWindows1250(std::string_view text, char replacement = '?');
 
+// Appends the UTF-8 form of the code point `cp` (at most U+10FFFF).
+void appendCodePoint(std::string& out, char32_t cp);
+
 // True when `text` is valid UTF-8.
 bool isValidUtf8(std::string_view text);
 

@@ -1,5 +1,7 @@
 #include "spreadsheet/import_factory.h"
 
+#include "spreadsheet/parallel.h"
+
 #include "spreadsheet/automation.h"
 #include "spreadsheet/cell_address.h"
 #include "spreadsheet/number_format.h"
@@ -495,28 +497,10 @@ void ImportFactory::finalize()
 {
     if (m_sheetDataReader && !m_sheets.empty()) {
         m_styles.resolveAll(m_workbook.styles());
-        std::atomic<std::size_t> next{0};
-        std::vector<std::exception_ptr> faults(m_sheets.size());
-        auto work = [&] {
-            for (std::size_t i = next++; i < m_sheets.size(); i = next++) {
-                try {
-                    m_sheetDataReader(static_cast<int>(i), *m_sheets[i]);
-                } catch (...) {
-                    faults[i] = std::current_exception();
-                }
-            }
-        };
-        const std::size_t threads = std::min<std::size_t>(
-            m_sheets.size(), std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4));
-        std::vector<std::thread> helpers;
-        for (std::size_t t = 1; t < threads; ++t)
-            helpers.emplace_back(work);
-        work();
-        for (auto& h : helpers)
-            h.join();
-        for (const auto& fault : faults)
-            if (fault)
-                std::rethrow_exception(fault);
+        struct None {};
+        forEachInParallel<None>(m_sheets.size(), [&](std::size_t i, None&) {
+            m_sheetDataReader(static_cast<int>(i), *m_sheets[i]);
+        });
     }
     for (auto& s : m_sheets) {
         for (auto& f : s->m_committed)

@@ -1,5 +1,7 @@
 #include "spreadsheet/sheet_data_reader.h"
 
+#include "encoding/charset.h"
+
 #include "spreadsheet/automation.h"
 #include "spreadsheet/import_factory.h"
 #include "spreadsheet/text_codec.h"
@@ -271,21 +273,7 @@ private:
             if (ec != std::errc() || ptr != digits.data() + digits.size() || digits.empty() || cp == 0 ||
                 cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
                 fail();
-            if (cp < 0x80) {
-                out += static_cast<char>(cp);
-            } else if (cp < 0x800) {
-                out += static_cast<char>(0xC0 | (cp >> 6));
-                out += static_cast<char>(0x80 | (cp & 0x3F));
-            } else if (cp < 0x10000) {
-                out += static_cast<char>(0xE0 | (cp >> 12));
-                out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                out += static_cast<char>(0x80 | (cp & 0x3F));
-            } else {
-                out += static_cast<char>(0xF0 | (cp >> 18));
-                out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-                out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                out += static_cast<char>(0x80 | (cp & 0x3F));
-            }
+            encoding::appendCodePoint(out, cp);
         } else {
             fail();
         }

@@ -1,4 +1,5 @@
 #include "spreadsheet/workbook_file.h"
+#include "spreadsheet/parallel.h"
 
 #include "spreadsheet/automation.h"
 #include "spreadsheet/number_format.h"
@@ -151,30 +152,10 @@ private:
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
             return m_wb.sheet(a).cellCount() > m_wb.sheet(b).cellCount();
         });
-        std::atomic<std::size_t> next{0};
-        std::vector<std::exception_ptr> faults(sheets.size());
-        auto work = [&] {
-            std::string buffer;
-            for (std::size_t k = next++; k < order.size(); k = next++) {
-                const auto i = static_cast<std::size_t>(order[k]);
-                try {
-                    writeRows(sheets[i], m_wb.sheet(static_cast<int>(i)), buffer);
-                } catch (...) {
-                    faults[i] = std::current_exception();
-                }
-            }
-        };
-        const std::size_t threads =
-            std::min<std::size_t>(sheets.size(), std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4));
-        std::vector<std::thread> helpers;
-        for (std::size_t t = 1; t < threads; ++t)
-            helpers.emplace_back(work);
-        work();
-        for (auto& h : helpers)
-            h.join();
-        for (const auto& fault : faults)
-            if (fault)
-                std::rethrow_exception(fault);
+        forEachInParallel<std::string>(order.size(), [&](std::size_t k, std::string& buffer) {
+            const auto i = static_cast<std::size_t>(order[k]);
+            writeRows(sheets[i], m_wb.sheet(static_cast<int>(i)), buffer);
+        });
     }
 
     lxw_format* format(std::uint32_t styleId)
