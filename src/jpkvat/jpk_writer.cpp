@@ -3,6 +3,7 @@
 #include "jpkvat/subject.h"
 #include "jpkvat/values.h"
 #include "shell/app.h"
+#include "base/durable_file.h"
 #include "base/formatters.h"
 #include "base/winfs.h"
 #include "spreadsheet/automation.h"
@@ -156,9 +157,7 @@ public:
 
     bool commit()
     {
-        std::error_code ec;
-        std::filesystem::rename(m_temp, m_target, ec);
-        if (ec)
+        if (durable::replace(m_temp, m_target, "combined"))
             return false;
         m_committed = true;
         return true;

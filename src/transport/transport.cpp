@@ -1,6 +1,7 @@
 #include "transport/transport.h"
 
 #include "shell/app.h"
+#include "base/durable_file.h"
 #include "base/winfs.h"
 #include "spreadsheet/automation.h"
 #include "transport/layouts.h"
@@ -170,7 +171,7 @@ bool Transport::prepareWorkbook(Application& xl)
             xl.activeWorkbookClose();
         const std::string previous = previousVersionName(m_app.workFolder(), group + ".XLS");
         const fs::path target = m_app.resolve(previous);
-        fs::rename(path, target, ec);
+        ec = durable::move(path, target, "move");
         if (ec) {
             m_app.logEvent(9, shell::winfs::display(path) + " -> " + previous + ": " + ec.message());
             return fail("Nie mog\xEA przenie\x9C\xE6 " + group + ".XLS na " + previous);
