@@ -1,12 +1,14 @@
 #include "shell/app.h"
 
 #include "jpkvat/jpk_writer.h"
+#include "base/folder_lock.h"
 #include "base/winfs.h"
 #include "transport/ready.h"
 #include "transport/transport.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 namespace zbir::shell {
@@ -18,6 +20,8 @@ constexpr const char* kProgramName = "ZBIR.exe";
 #else
 constexpr const char* kProgramName = "zbir";
 #endif
+
+const char* const kFolderBusy = "Trwa inna operacja w tym folderze, spr\xF3" "buj p\xF3\x9F" "niej";
 
 std::filesystem::path absoluteFolder(const std::filesystem::path& p)
 {
@@ -178,10 +182,26 @@ bool App::listGroup()
 }
 
 template <class F>
-void App::runOperation(const char* name, F&& body)
+void App::runOperation(const char* name, F&& body, bool exclusive)
 {
     ++m_running;
-    runGuarded(name, std::forward<F>(body));
+    {
+        // Taken by the outermost operation only: a second lock in this
+        // process would find the folder busy.
+        std::optional<durable::FolderLock> lock;
+        if (exclusive && m_running == 1)
+            lock.emplace(m_work);
+        if (lock && lock->outcome() == durable::FolderLock::Outcome::Busy) {
+            m_lastOk = false;
+            try {
+                m_log.event(9, std::string(name) + ": " + kFolderBusy + " (" + winfs::display(lock->file()) + ")");
+            } catch (const std::exception&) {
+            }
+            showError(kFolderBusy);
+        } else {
+            runGuarded(name, std::forward<F>(body));
+        }
+    }
     --m_running;
     if (m_running == 0 && m_exitPending) {
         m_exitPending = false;
@@ -215,17 +235,17 @@ void App::runGuarded(const char* name, F&& body)
 
 void App::MakeXLS()
 {
-    runOperation("Transport XML do XLS", [this] { return workbook::makeXls(*this); });
+    runOperation("Transport XML do XLS", [this] { return workbook::makeXls(*this); }, true);
 }
 
 void App::OpenXLS()
 {
-    runOperation("Wczytaj gotowy XLS", [this] { return workbook::openXls(*this); });
+    runOperation("Wczytaj gotowy XLS", [this] { return workbook::openXls(*this); }, true);
 }
 
 void App::MakeJPK()
 {
-    runOperation("Zr\xF3" "b zbiorczy JPK", [this] { return jpkvat::makeJpk(*this); });
+    runOperation("Zr\xF3" "b zbiorczy JPK", [this] { return jpkvat::makeJpk(*this); }, true);
 }
 
 void App::SpeedButton1Click()
