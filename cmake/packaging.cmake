@@ -4,6 +4,7 @@
 include(GNUInstallDirs)
 
 install(TARGETS zbir RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/schemas/ DESTINATION ${CMAKE_INSTALL_DATADIR}/zbir/schemas)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/zbir.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 foreach(size 48 64 128)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/zbir-${size}.png

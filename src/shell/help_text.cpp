@@ -39,6 +39,8 @@ const HelpText kPolish = {
         {"open", Command::Open, true, "Wczytaj gotowy XLS: otwiera zeszyt grupy"},
         {"jpk", Command::Jpk, true, "Zr\xF3" "b zbiorczy JPK: wczytuje zeszyt grupy i tworzy plik zbiorczy"},
     },
+    "sprawdza pliki JPK wzgl\xEA" "dem schemat\xF3w ich formularzy (kod 1: plik niepoprawny lub nieznany)",
+    "pliki JPK do sprawdzenia",
 };
 
 const HelpText kEnglish = {
@@ -73,6 +75,8 @@ const HelpText kEnglish = {
         {"jpk", Command::Jpk, true,
          "Zr\xF3" "b zbiorczy JPK: opens the group's workbook and writes the combined file"},
     },
+    "checks JPK files against the schemas of their forms (exit 1: a file invalid or unknown)",
+    "JPK files to check",
 };
 
 }  // namespace

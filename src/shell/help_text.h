@@ -21,6 +21,8 @@ struct HelpText {
     const char* versionFlag;
     const char* helpFlag;
     CommandHelp commands[5];
+    const char* checkCommand;  // zbir sprawdz PLIK...
+    const char* checkFiles;
 };
 
 // Polish unless the locale (LC_ALL, LC_MESSAGES, LANG: the first one set)

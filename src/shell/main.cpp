@@ -2,6 +2,7 @@
 
 #include "encoding/charset.h"
 #include "shell/app.h"
+#include "shell/console_check.h"
 #include "shell/console_commands.h"
 #include "shell/console_port.h"
 #include "shell/help_text.h"
@@ -111,6 +112,11 @@ int main(int argc, char** argv)
             any = true;
         });
     }
+    std::vector<std::string> checkFiles;
+    bool check = false;
+    CLI::App* checkCommand = cli.add_subcommand("sprawdz", u8(help.checkCommand));
+    checkCommand->add_option("PLIK", checkFiles, u8(help.checkFiles))->required();
+    checkCommand->callback([&check] { check = true; });
     cli.require_subcommand(0, 1);
     cli.footer(u8(help.footer));
 
@@ -129,6 +135,8 @@ int main(int argc, char** argv)
             return ExitUsage;
         }
     }
+    if (check)
+        return runCheck(checkFiles, std::cout, std::cerr) == 0 ? ExitOk : ExitFailed;
     const std::filesystem::path program = programFile();
     if (!any)
         return runWindow(argc, argv, program);
