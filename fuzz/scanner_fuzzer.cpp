@@ -41,6 +41,21 @@ struct Run {
         fs::create_directory(fuzz::workFolder() / "TXT");
         xl = provider->create();
         app->xl = xl;
+        xl->workbooksAdd();
+    }
+
+    // One workbook for every input, emptied as a transport empties the
+    // group's workbook: the sheets after the first deleted, the first cleared.
+    void emptyWorkbook()
+    {
+        while (xl->sheetsCount() > 1) {
+            xl->sheetsSelect(2);
+            xl->selectedSheetsDelete();
+        }
+        xl->sheetsSelect(1);
+        xl->cellsSelect();
+        xl->selectionClearContents();
+        xl->cellSelect(1, 1);
     }
 };
 
@@ -51,6 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static Run run;
     shell::App& app = *run.app;
     workbook::Application& xl = *run.xl;
+    (void)xl;
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     fuzz::writeFile(fuzz::parentFolder() / kFile, input);
     const fs::path copies[] = {app.resolve(xmlsheet::copyName(kFile, false)),
@@ -62,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     app.jpkType = static_cast<std::uint8_t>(1 + size % 7);
     app.state = 1;
-    xl.workbooksAdd();
+    run.emptyWorkbook();
     bool threw = false;
     bool finished = false;
     {
@@ -78,7 +94,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             threw = true;  // a file error does the same
         }
     }
-    xl.activeWorkbookClose();
     app.state = 0;
 
     if (fs::exists(fuzz::workFolder() / "xx"))
