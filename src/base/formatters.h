@@ -1,4 +1,6 @@
 #pragma once
+// Texts the status line and the run log show: integers, amounts, column
+// letters.
 #include <string>
 
 namespace zbir::shell {

@@ -107,4 +107,33 @@ bool isValidUtf8(std::string_view text)
     return true;
 }
 
+char lowerWindows1250(char ch)
+{
+    auto b = static_cast<unsigned char>(ch);
+    if (b >= 'A' && b <= 'Z')
+        return static_cast<char>(b + 32);
+    if (b >= 0x8A && b <= 0x8F && b != 0x8B)  // Š Ś Ť Ž Ź
+        return static_cast<char>(b + 0x10);
+    if (b >= 0xC0 && b <= 0xDE && b != 0xD7)  // Ŕ .. Ţ, not ×
+        return static_cast<char>(b + 0x20);
+    switch (b) {
+    case 0xA3: return static_cast<char>(0xB3);  // Ł
+    case 0xA5: return static_cast<char>(0xB9);  // Ą
+    case 0xAA: return static_cast<char>(0xBA);  // Ş
+    case 0xAF: return static_cast<char>(0xBF);  // Ż
+    case 0xBC: return static_cast<char>(0xBE);  // Ľ
+    default: return ch;
+    }
+}
+
+bool equalIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lowerWindows1250(a[i]) != lowerWindows1250(b[i]))
+            return false;
+    return true;
+}
+
 }  // namespace zbir::encoding

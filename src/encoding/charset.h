@@ -18,4 +18,11 @@ std::string utf8ToWindows1250(std::string_view text, char replacement = '?');
 // True when `text` is valid UTF-8.
 bool isValidUtf8(std::string_view text);
 
+// Lower case of one Windows-1250 byte: ASCII and every Central European
+// letter of the code page (Ą Ć Ę Ł Ń Ó Ś Ź Ż, Š Ť Ž, ...).
+char lowerWindows1250(char ch);
+// Program texts compared without regard to letter case, as the spreadsheet
+// compares sheet and workbook names.
+bool equalIgnoringCase(std::string_view a, std::string_view b);
+
 }  // namespace zbir::encoding

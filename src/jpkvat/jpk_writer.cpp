@@ -2,7 +2,7 @@
 
 #include "jpkvat/subject.h"
 #include "jpkvat/values.h"
-#include "shell/app.h"
+#include "operation/operation.h"
 #include "base/durable_file.h"
 #include "base/formatters.h"
 #include "base/winfs.h"
@@ -207,7 +207,7 @@ struct Headings {
 
 class Writer {
 public:
-    Writer(shell::App& app, Application& xl, OutputFile& out,
+    Writer(operation::Operation& app, Application& xl, OutputFile& out,
            const std::array<bool, kHeadingColumns + 1>& amount)
         : m_app(app), m_xl(xl), m_out(out), m_amount(amount)
     {
@@ -227,7 +227,7 @@ private:
     void addElement(std::string_view name, const std::string& value);
     bool present(std::string_view name) const;
 
-    shell::App& m_app;
+    operation::Operation& m_app;
     Application& m_xl;
     OutputFile& m_out;
     const std::array<bool, kHeadingColumns + 1>& m_amount;
@@ -457,13 +457,13 @@ void Writer::writeSection(const Section& section)
 }
 
 // Places the spreadsheet's window below the program's window.
-void placeWindow(shell::App& app, Application& xl)
+void placeWindow(operation::Operation& app, Application& xl)
 {
     xl.setWindowState(workbook::xl::Maximized);
     const double top = xl.top();
     const double height = xl.height();
     xl.setWindowState(workbook::xl::Normal);
-    const shell::Geometry g = app.port().geometry();
+    const operation::Geometry g = app.windowGeometry();
     const int b = (g.width - g.clientWidth) / 2;
     const int screen = g.screenHeight + 2 * b + 2;
     if (screen <= 0)
@@ -534,7 +534,7 @@ void writeHeader(std::string& out, char type, const std::tm& now, const std::str
 }
 
 // Ends the operation with a final message.
-bool finish(shell::App& app, const std::string& message)
+bool finish(operation::Operation& app, const std::string& message)
 {
     app.showError(message);
     app.state = 0;
@@ -543,12 +543,12 @@ bool finish(shell::App& app, const std::string& message)
 
 }  // namespace
 
-bool makeJpk(shell::App& app)
+bool makeJpk(operation::Operation& app)
 {
     return makeJpk(app, localNow);
 }
 
-bool makeJpk(shell::App& app, const std::function<std::tm()>& clock)
+bool makeJpk(operation::Operation& app, const std::function<std::tm()>& clock)
 {
     if (app.state != 0 || app.jpkType == 0)
         return false;

@@ -1,8 +1,10 @@
 #pragma once
+// The combined-file room: the one file of a group built from its workbook,
+// with the subject definitions of Podmiot1.JPK and the output value rules.
 #include <ctime>
 #include <functional>
 
-namespace zbir::shell { class App; }
+namespace zbir::operation { class Operation; }
 
 namespace zbir::jpkvat {
 
@@ -10,9 +12,9 @@ namespace zbir::jpkvat {
 // open workbook, written to a temporary file in the parent folder and renamed
 // to <group>.xml once complete. Returns whether the file was written
 // completely.
-bool makeJpk(shell::App& app);
+bool makeJpk(operation::Operation& app);
 
 // The same with the clock that gives the generation time.
-bool makeJpk(shell::App& app, const std::function<std::tm()>& clock);
+bool makeJpk(operation::Operation& app, const std::function<std::tm()>& clock);
 
 }  // namespace zbir::jpkvat

@@ -2,7 +2,7 @@
 
 #include "encoding/charset.h"
 #include "encoding/codepage.h"
-#include "shell/app.h"
+#include "operation/operation.h"
 
 #include <fstream>
 
@@ -115,7 +115,7 @@ SubjectRecord parseSubjectDefinitions(std::string_view text)
     return record;
 }
 
-void ReadSubjectDefinitions(shell::App& app)
+void ReadSubjectDefinitions(operation::Operation& app)
 {
     app.logEvent(8);
     SubjectRecord& record = subjectRecord();

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace zbir::shell { class App; }
+namespace zbir::operation { class Operation; }
 
 namespace zbir::jpkvat {
 
@@ -56,7 +56,7 @@ inline constexpr std::string_view kSubjectFileName = "Podmiot1.JPK";
 // the "Key: value" lines of Podmiot1.JPK in the working folder. A missing or
 // unreadable file leaves the placeholders without a message. The file is
 // only read.
-void ReadSubjectDefinitions(shell::App& app);
+void ReadSubjectDefinitions(operation::Operation& app);
 
 // The same from the file's bytes (no log entry): placeholders, then the lines.
 // A line that is UTF-8 (valid, with characters beyond ASCII) is read as UTF-8,

@@ -3,6 +3,7 @@
 
 #include "shell/run_log.h"
 #include "shell/window_port.h"
+#include "operation/operation.h"
 #include "spreadsheet/automation.h"
 
 #include <cstdint>
@@ -13,7 +14,7 @@
 
 namespace zbir::shell {
 
-class App {
+class App : public operation::Operation {
 public:
     // `workFolder` must exist; it is made absolute. `programFile` is the
     // running program's own file (empty: unknown, self-naming is skipped).
@@ -21,10 +22,7 @@ public:
         std::shared_ptr<workbook::Provider> provider = workbook::embeddedProvider(),
         std::filesystem::path programFile = {});
 
-    // -- global state
-    std::uint8_t state = 0;    // 0 idle, 1 running, 2 stop requested or failed
-    std::uint8_t jpkType = 0;  // 0, or 1..7: position in "KWMVFPE"
-    std::shared_ptr<workbook::Application> xl;  // the automation object
+    // -- global state: state, jpkType and xl, as the operations see them
 
     // -- handlers
     void FoCreat();
@@ -42,8 +40,8 @@ public:
 
     // -- controls' contents
     const std::vector<std::string>& groups() const { return m_groups; }  // G15 items, sorted
-    const std::string& groupText() const { return m_group; }             // G15 text
-    const std::vector<std::string>& files() const { return m_files; }    // Lis items, sorted
+    const std::string& groupText() const override { return m_group; }    // G15 text
+    const std::vector<std::string>& files() const override { return m_files; }  // Lis items, sorted
     const std::string& folderText() const { return m_folderText; }       // Fol
     bool jpkButtonEnabled() const { return m_jpkEnabled; }               // XLSJPK
     const std::string& outputNameText() const { return m_outputName; }  // Wyj
@@ -52,27 +50,26 @@ public:
     bool busy() const { return m_running > 0; }
 
     // -- status line (program text; cut to 50 characters)
-    void showStatus(const std::string& text, int colour);
-    void showProgress(const std::string& text) { showStatus(text, DarkRed); }
-    void showError(const std::string& text) { showStatus(text, Red); }
+    void showStatus(const std::string& text, int colour) override;
     const std::string& statusText() const { return m_status; }
     int statusColour() const { return m_statusColour; }
-    void processEvents() { m_port.processEvents(); }
-    void reportProgress(const Progress& p) { m_port.showProgress(p); }
+    void processEvents() override { m_port.processEvents(); }
+    void reportProgress(const Progress& p) override { m_port.showProgress(p); }
 
     // -- run log
-    void logEvent(std::uint8_t code, const std::string& t = {}) { m_log.event(code, t); }
+    void logEvent(std::uint8_t code, const std::string& t = {}) override { m_log.event(code, t); }
     RunLog& log() { return m_log; }
 
     // -- places
-    const std::filesystem::path& workFolder() const { return m_work; }
+    const std::filesystem::path& workFolder() const override { return m_work; }
     std::filesystem::path parentFolder() const { return m_work.parent_path(); }
     // Native path of a program-text path relative to the working folder
     // ("..\NAME.XML", "TXT\x.TXT"), names matched without regard to case.
-    std::filesystem::path resolve(const std::string& relative) const;
+    std::filesystem::path resolve(const std::string& relative) const override;
 
     WindowPort& port() { return m_port; }
-    workbook::Provider& provider() { return *m_provider; }
+    workbook::Provider& provider() override { return *m_provider; }
+    Geometry windowGeometry() const override { return m_port.geometry(); }
 
     // Whether the last operation handler, or FoCreat, did what was asked
     // (for exit codes). FoCreat fails when it shows an error.

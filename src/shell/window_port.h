@@ -2,26 +2,18 @@
 // What the core needs from the main window. The Qt window implements it for
 // the user; a headless implementation serves the command line and tests.
 
+#include "operation/operation.h"
+
 #include <string>
 #include <vector>
 
 namespace zbir::shell {
 
-enum Colour : int { DarkRed = 128, Red = 255 };
-
-struct Geometry {
-    int top = 0;           // window top on the screen, pixels
-    int height = 245;      // window height including its frame
-    int width = 564;       // window width including its frame
-    int clientWidth = 564;
-    int screenHeight = 768;
-};
-
-struct Progress {
-    int file = 0;             // 0-based index of the file being read
-    int files = 0;            // files in the operation
-    long long records = 0;    // records written so far in the whole operation
-};
+using operation::Colour;
+using operation::DarkRed;
+using operation::Red;
+using operation::Geometry;
+using operation::Progress;
 
 class WindowPort {
 public:

@@ -1,6 +1,7 @@
 #include "spreadsheet/engine.h"
 
 #include "spreadsheet/automation.h"
+#include "encoding/charset.h"
 #include "spreadsheet/text_codec.h"
 #include "spreadsheet/workbook_file.h"
 
@@ -45,7 +46,7 @@ void Engine::activateWorkbook(int index)
 int Engine::findByName(const std::string& name, int except) const
 {
     for (int i = 0; i < workbookCount(); ++i)
-        if (i != except && text::equalFolded(m_workbooks[static_cast<std::size_t>(i)]->name(), name))
+        if (i != except && encoding::equalIgnoringCase(m_workbooks[static_cast<std::size_t>(i)]->name(), name))
             return i;
     return -1;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Fast conversions between program text (Windows-1250) and the UTF-8 that
 // workbook files hold, for the millions of cell texts a save or an open
-// passes; and letter case as sheet and workbook names compare it.
+// passes. Letter case of names: encoding/charset.h.
 
 #include <string>
 #include <string_view>
@@ -17,10 +17,5 @@ std::string toUtf8(std::string_view text);
 std::string fromUtf8(std::string_view utf8);
 
 bool isAscii(std::string_view text);
-
-// Lower case of one Windows-1250 byte (ASCII and the Central European letters).
-char lower(char ch);
-// Comparison without regard to letter case.
-bool equalFolded(std::string_view a, std::string_view b);
 
 }  // namespace zbir::workbook::text

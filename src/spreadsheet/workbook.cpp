@@ -1,6 +1,7 @@
 #include "spreadsheet/workbook.h"
 
 #include "spreadsheet/automation.h"
+#include "encoding/charset.h"
 #include "spreadsheet/text_codec.h"
 
 #include <algorithm>
@@ -50,7 +51,7 @@ std::string Workbook::sheetNameProblem(std::string_view name, int index) const
     if (name.front() == '\'' || name.back() == '\'')
         return "Nazwa arkusza nie mo\xBF" "e zaczyna\xE6 si\xEA ani ko\xF1" "czy\xE6 apostrofem: " + shown;
     for (std::size_t i = 0; i < m_sheets.size(); ++i)
-        if (static_cast<int>(i) != index && text::equalFolded(m_sheets[i]->name(), name))
+        if (static_cast<int>(i) != index && encoding::equalIgnoringCase(m_sheets[i]->name(), name))
             return "Arkusz o nazwie " + shown + " ju\xBF istnieje";
     return {};
 }
@@ -109,7 +110,7 @@ void Workbook::activateSheet(int index)
 std::optional<std::int32_t> Workbook::sheetId(std::string_view name) const
 {
     for (const auto& s : m_sheets)
-        if (text::equalFolded(s->name(), name))
+        if (encoding::equalIgnoringCase(s->name(), name))
             return s->id();
     return std::nullopt;
 }

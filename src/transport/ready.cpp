@@ -1,12 +1,12 @@
 #include "transport/ready.h"
 
-#include "shell/app.h"
+#include "operation/operation.h"
 #include "spreadsheet/automation.h"
 #include "transport/transport.h"
 
 namespace zbir::workbook {
 
-bool openXls(shell::App& app)
+bool openXls(operation::Operation& app)
 {
     const std::string group = app.groupText();
     if (!connect(app)) {

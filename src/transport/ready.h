@@ -1,10 +1,10 @@
 #pragma once
-namespace zbir::shell { class App; }
+namespace zbir::operation { class Operation; }
 
 namespace zbir::workbook {
 
 // "Wczytaj gotowy XLS": opens the group's ready workbook. Returns whether it
 // opened and its first sheet's A1 holds the group name.
-bool openXls(shell::App& app);
+bool openXls(operation::Operation& app);
 
 }  // namespace zbir::workbook

@@ -1,6 +1,6 @@
 #include "transport/summary.h"
 
-#include "shell/app.h"
+#include "operation/operation.h"
 #include "base/formatters.h"
 #include "spreadsheet/automation.h"
 #include "xmlsheet/sheet_writer.h"

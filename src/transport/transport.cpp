@@ -1,6 +1,6 @@
 #include "transport/transport.h"
 
-#include "shell/app.h"
+#include "operation/operation.h"
 #include "base/durable_file.h"
 #include "base/winfs.h"
 #include "spreadsheet/automation.h"
@@ -13,7 +13,7 @@
 namespace zbir::workbook {
 
 namespace fs = std::filesystem;
-using shell::App;
+using App = operation::Operation;
 
 namespace {
 

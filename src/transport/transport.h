@@ -1,21 +1,25 @@
 #pragma once
+// The transport room: a group's XML files laid out in the group's workbook
+// (the driver, the column layouts, the -SUMA- sheet, opening a ready
+// workbook). Below it: xmlsheet, jpkforms, encoding, base and the
+// spreadsheet's automation interface.
 #include <filesystem>
 #include <string>
 
-namespace zbir::shell { class App; }
+namespace zbir::operation { class Operation; }
 
 namespace zbir::workbook {
 
 // "Transport XML do XLS": the group's files into the group's workbook.
 // Returns whether the workbook was built and saved with every file read whole.
-bool makeXls(shell::App& app);
+bool makeXls(operation::Operation& app);
 
 // Sets app.xl when it is empty: attaches to a running spreadsheet
 // application, or creates one. False when neither works.
-bool connect(shell::App& app);
+bool connect(operation::Operation& app);
 
 // The group's workbook in the working folder: group name + ".XLS".
-std::filesystem::path workbookPath(const shell::App& app);
+std::filesystem::path workbookPath(const operation::Operation& app);
 
 // The first free previous-version name of the workbook `name` (program text,
 // ending in ".XLS") in `folder`: "-0001" upwards inserted before the
@@ -28,6 +32,6 @@ std::string previousVersionName(const std::filesystem::path& folder, const std::
 std::string logName(const std::string& name);
 
 // Empties TXT of the working folder of its *.TXT files, with log lines.
-void cleanTxtFolder(shell::App& app);
+void cleanTxtFolder(operation::Operation& app);
 
 }  // namespace zbir::workbook

@@ -1,6 +1,7 @@
 #include "xmlsheet/sheet_writer.h"
 
-#include "shell/app.h"
+#include "encoding/charset.h"
+#include "operation/operation.h"
 #include "base/formatters.h"
 #include "spreadsheet/automation.h"
 #include "xmlsheet/copy_writer.h"
@@ -16,26 +17,6 @@ namespace {
 
 constexpr int kProgressEvery = 100;  // records between progress reports
 constexpr std::size_t kMaxSheetName = 31;
-
-// Upper case of ASCII and Polish letters (Windows-1250).
-char foldCase(char c)
-{
-    auto u = static_cast<unsigned char>(c);
-    if (u >= 'a' && u <= 'z')
-        return static_cast<char>(u - 'a' + 'A');
-    switch (u) {
-    case 0xB9: return '\xA5';  // a ogonek
-    case 0xE6: return '\xC6';  // c acute
-    case 0xEA: return '\xCA';  // e ogonek
-    case 0xB3: return '\xA3';  // l stroke
-    case 0xF1: return '\xD1';  // n acute
-    case 0xF3: return '\xD3';  // o acute
-    case 0x9C: return '\x8C';  // s acute
-    case 0xBF: return '\xAF';  // z dot
-    case 0x9F: return '\x8F';  // z acute
-    default: return c;
-    }
-}
 
 bool forbiddenInSheetName(char c)
 {
@@ -58,8 +39,7 @@ std::string sheetNameFor(const std::string& fileName)
 
 bool sameSheetName(const std::string& a, const std::string& b)
 {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return foldCase(x) == foldCase(y); });
+    return encoding::equalIgnoringCase(a, b);
 }
 
 bool isValidSheetName(const std::string& name)
@@ -98,7 +78,7 @@ SheetWriter::SheetWriter(TransportContext& ctx, int index, ScanConsumer* copy)
 
 void SheetWriter::start()
 {
-    shell::App& app = m_ctx.app;
+    operation::Operation& app = m_ctx.app;
     app.showProgress(m_fileName);
     app.reportProgress({m_index, static_cast<int>(app.files().size()), m_ctx.records});
 
@@ -288,7 +268,7 @@ void SheetWriter::finish()
 
 void transportFile(TransportContext& ctx, int index)
 {
-    shell::App& app = ctx.app;
+    operation::Operation& app = ctx.app;
     XmlScanner scanner(ctx.map, app.jpkType, [&app] { return app.state == 1; });
     CopyWriter copy(scanner);
     SheetWriter writer(ctx, index, &copy);

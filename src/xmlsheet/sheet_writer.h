@@ -10,16 +10,16 @@
 #include <string>
 #include <vector>
 
-namespace zbir::shell { class App; }
+namespace zbir::operation { class Operation; }
 namespace zbir::workbook { class Application; }
 
 namespace zbir::xmlsheet {
 
 // What one transport run shares between the driver and the sheet writer.
 struct TransportContext {
-    TransportContext(shell::App& a, workbook::Application& x) : app(a), xl(x) {}
+    TransportContext(operation::Operation& a, workbook::Application& x) : app(a), xl(x) {}
 
-    shell::App& app;
+    operation::Operation& app;
     workbook::Application& xl;
     FieldMap map;             // declared once per run; filled marks collect over the group
     long long records = 0;    // record rows written in this run (progress)

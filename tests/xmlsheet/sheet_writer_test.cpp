@@ -242,6 +242,8 @@ TEST(SheetName, ValidityAsTheSpreadsheetSeesIt)
     EXPECT_FALSE(isValidSheetName("a/b"));
     EXPECT_FALSE(isValidSheetName("history"));
     EXPECT_TRUE(sameSheetName("\xB3\xF3" "dka", "\xA3\xD3" "DKA"));
+    // As the spreadsheet compares names: Š Ť Ž fold too.
+    EXPECT_TRUE(sameSheetName("\x8A" "ar\x8D" "a\x8E", "\x9A" "AR\x9D" "A\x9E"));
 }
 
 TEST(SheetName, FallbacksAreValidAndDistinct)
