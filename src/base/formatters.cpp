@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace zbir::shell {
+namespace zbir::base {
 
 std::string integerText(long long value)
 {
@@ -26,14 +26,12 @@ std::string amountText(double value)
 
 std::string columnLetters(int column)
 {
-    if (column <= 0)
-        return {};
-    if (column <= 26)
-        return std::string(1, static_cast<char>('A' + column - 1));
     std::string s;
-    s += static_cast<char>('A' + (column - 1) / 26 - 1);
-    s += static_cast<char>('A' + (column - 1) % 26);
+    while (column > 0) {
+        s.insert(s.begin(), static_cast<char>('A' + (column - 1) % 26));
+        column = (column - 1) / 26;
+    }
     return s;
 }
 
-}  // namespace zbir::shell
+}  // namespace zbir::base

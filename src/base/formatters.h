@@ -3,7 +3,7 @@
 // letters.
 #include <string>
 
-namespace zbir::shell {
+namespace zbir::base {
 
 // Decimal text of an integer.
 std::string integerText(long long value);
@@ -12,7 +12,7 @@ std::string integerText(long long value);
 // (12.50 gives "12.5", 3.00 gives "3").
 std::string amountText(double value);
 
-// 1..26 give A..Z; above 26 two letters (27 AA, 52 AZ, 255 IU). 0 gives "".
+// 1..26 give A..Z, then AA..ZZ, AAA..XFD (27 AA, 255 IU, 16384 XFD). 0 gives "".
 std::string columnLetters(int column);
 
-}  // namespace zbir::shell
+}  // namespace zbir::base

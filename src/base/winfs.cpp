@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace zbir::shell::winfs {
+namespace zbir::base::winfs {
 
 std::string toNative(std::string_view programText)
 {
@@ -134,4 +134,4 @@ std::string display(const std::filesystem::path& path)
     return fromNative(path.string());
 }
 
-}  // namespace zbir::shell::winfs
+}  // namespace zbir::base::winfs

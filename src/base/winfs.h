@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace zbir::shell::winfs {
+namespace zbir::base::winfs {
 
 // Program text to the native (UTF-8) form of a file name, and back.
 std::string toNative(std::string_view programText);
@@ -33,4 +33,4 @@ std::filesystem::path resolve(const std::filesystem::path& base, std::string_vie
 // Program text of a native path, for messages.
 std::string display(const std::filesystem::path& path);
 
-}  // namespace zbir::shell::winfs
+}  // namespace zbir::base::winfs

@@ -272,11 +272,11 @@ void Writer::readHeadings(int row)
 void Writer::reportInvalid(int column, std::string_view name)
 {
     std::string where = column == kUnmappedColumn
-                            ? "kolumna " + shell::columnLetters(column) + " (" + std::string(name) + ")"
-                            : "kolumna " + shell::columnLetters(column);
+                            ? "kolumna " + base::columnLetters(column) + " (" + std::string(name) + ")"
+                            : "kolumna " + base::columnLetters(column);
     m_app.logEvent(9, "arkusz " + m_sheetName + ", " + where + ": nag\xB3\xF3wek \"" +
                           std::string(name) + "\" to nie nazwa elementu, warto\x9C" "ci pomini\xEAte");
-    m_app.showError("Pomijam kolumn\xEA " + shell::columnLetters(column) + ", z\xB3y nag\xB3\xF3wek: " +
+    m_app.showError("Pomijam kolumn\xEA " + base::columnLetters(column) + ", z\xB3y nag\xB3\xF3wek: " +
                     std::string(name));
 }
 
@@ -370,7 +370,7 @@ void Writer::writeRecord(const Section& section)
     std::string& out = m_out.buffer();
     appendElementLine(out, 1, section.element, "typ=\"G\"", {});
     if (m_headings.valid[kCountColumn])
-        appendElementLine(out, 2, m_headings.name[kCountColumn], {}, shell::integerText(m_count));
+        appendElementLine(out, 2, m_headings.name[kCountColumn], {}, base::integerText(m_count));
     else if (!m_headings.reported[kCountColumn]) {
         m_headings.reported[kCountColumn] = true;
         reportInvalid(kCountColumn, m_headings.name[kCountColumn]);
@@ -450,8 +450,8 @@ void Writer::writeSection(const Section& section)
     if (m_count > 0) {
         std::string& out = m_out.buffer();
         appendElementLine(out, 1, section.control, {}, {});
-        appendElementLine(out, 2, section.countElement, {}, shell::integerText(m_count));
-        appendElementLine(out, 2, section.sumElement, {}, shell::amountText(m_tax));
+        appendElementLine(out, 2, section.countElement, {}, base::integerText(m_count));
+        appendElementLine(out, 2, section.sumElement, {}, base::amountText(m_tax));
         appendElementLine(out, 1, "/" + std::string(section.control), {}, {});
     }
 }
@@ -578,7 +578,7 @@ bool makeJpk(operation::Operation& app, const std::function<std::tm()>& clock)
     } catch (const AutomationError&) {
         // no workbook open
     }
-    if (book.empty() || shell::winfs::upper(book) != shell::winfs::upper(g + ".XLS"))
+    if (book.empty() || base::winfs::upper(book) != base::winfs::upper(g + ".XLS"))
         return finish(app, "Bie\xBF\xB9" "cy zeszyt to nie " + g);
 
     xl.sheetsSelect(1);

@@ -17,6 +17,19 @@ namespace zbir::operation {
 
 enum Colour : int { DarkRed = 128, Red = 255 };
 
+// Values of the state byte. The exit button asks a stop of any running state
+// up to kLastRunningState.
+enum State : std::uint8_t {
+    Idle = 0,
+    Running = 1,
+    Stopping = 2,  // stop requested, or the operation failed
+    kLastRunningState = 51,
+};
+
+// The group's JPK type: the position of its fifth letter in "KWMVFPE".
+enum JpkType : std::uint8_t { NoType = 0, Kr = 1, Wb = 2, Mag = 3, Vat = 4, Fa = 5, Pkpir = 6, Ewp = 7 };
+constexpr char kTypeLetters[] = "KWMVFPE";
+
 // The main window's place on the screen.
 struct Geometry {
     int top = 0;           // window top on the screen, pixels
@@ -36,8 +49,8 @@ class Operation {
 public:
     virtual ~Operation() = default;
 
-    std::uint8_t state = 0;    // 0 idle, 1 running, 2 stop requested or failed
-    std::uint8_t jpkType = 0;  // 0, or 1..7: position in "KWMVFPE"
+    std::uint8_t state = Idle;     // a State
+    std::uint8_t jpkType = NoType; // a JpkType
     std::shared_ptr<workbook::Application> xl;  // the automation object, kept for the run
 
     // Status line (program text); processes pending window events.

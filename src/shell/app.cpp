@@ -13,6 +13,8 @@
 
 namespace zbir::shell {
 
+namespace winfs = base::winfs;
+
 namespace {
 
 #ifdef _WIN32
@@ -64,7 +66,7 @@ void App::FoCreat()
     m_group.clear();
     m_files.clear();
     m_port.showGroups(m_groups, -1);
-    state = 0;
+    state = Idle;
     xl.reset();
 
     std::vector<std::string> found = winfs::findFiles(parentFolder(), "*.XML");
@@ -135,7 +137,7 @@ bool App::selectGroup(const std::string& text)
     auto it = std::find(m_groups.begin(), m_groups.end(), text);
     if (it == m_groups.end())
         return false;
-    if (state != 0) {
+    if (state != Idle) {
         auto cur = std::find(m_groups.begin(), m_groups.end(), m_group);
         m_port.showGroups(m_groups, cur == m_groups.end() ? -1 : static_cast<int>(cur - m_groups.begin()));
         return false;
@@ -157,12 +159,12 @@ bool App::listGroup()
     // The list follows the group even when the log cannot be written.
     const bool logged = logOrReport(3, g);
     m_files.clear();
-    jpkType = 0;
+    jpkType = NoType;
     if (g.size() > 4 && g.compare(0, 4, "JPK_") == 0) {
-        auto pos = std::string_view("KWMVFPE").find(g[4]);
-        jpkType = pos == std::string_view::npos ? 0 : static_cast<std::uint8_t>(pos + 1);
+        auto pos = std::string_view(operation::kTypeLetters).find(g[4]);
+        jpkType = pos == std::string_view::npos ? std::uint8_t{NoType} : static_cast<std::uint8_t>(pos + 1);
     }
-    m_jpkEnabled = jpkType != 0;
+    m_jpkEnabled = jpkType != NoType;
     m_port.enableJpkButton(m_jpkEnabled);
     m_outputName = "Plik: " + g + ".XLS";
     m_port.showOutputName(m_outputName);
@@ -224,8 +226,8 @@ void App::runGuarded(const char* name, F&& body)
     }
     // No failure may leave the window stuck: report it and return to idle
     // (unless this handler ran inside another operation, which goes on).
-    if (before == 0)
-        state = 0;
+    if (before == Idle)
+        state = Idle;
     try {
         m_log.event(9, std::string(name) + ": " + what);
     } catch (const std::exception&) {
@@ -259,8 +261,8 @@ void App::SpeedButton1Click()
 
 void App::ExiZBIR()
 {
-    if (state >= 1 && state <= 51) {
-        state = 2;
+    if (state >= Running && state <= kLastRunningState) {
+        state = Stopping;
         logOrReport(1);
         return;
     }

@@ -8,6 +8,8 @@
 
 namespace zbir::shell {
 
+namespace winfs = base::winfs;
+
 namespace {
 
 int stopped(ConsolePort& port)

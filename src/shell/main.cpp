@@ -27,6 +27,7 @@
 namespace {
 
 using namespace zbir::shell;
+namespace winfs = zbir::base::winfs;
 
 std::string u8(const std::string& programText)
 {
@@ -150,7 +151,7 @@ int main(int argc, char** argv)
         ConsolePort::terminalText("zbir: Ctrl+C: zatrzymuj\xEA operacj\xEA (jeszcze raz Ctrl+C: "
                                   "koniec od razu)\n"));
     port.watchStop(&TerminalInterrupt::pressed, [&app] { app.ExiZBIR(); });
-    const int code = runConsoleCommand(app, port, chosen, zbir::shell::winfs::fromNative(group));
+    const int code = runConsoleCommand(app, port, chosen, zbir::base::winfs::fromNative(group));
     TerminalInterrupt::uninstall();
     return code;
 }

@@ -7,6 +7,8 @@
 
 namespace zbir::shell {
 
+namespace winfs = base::winfs;
+
 RunLog::RunLog(std::filesystem::path folder) : m_path(winfs::resolve(folder, "ZBIR.LOG"))
 {
 }

@@ -14,6 +14,11 @@ using operation::DarkRed;
 using operation::Red;
 using operation::Geometry;
 using operation::Progress;
+using operation::Idle;
+using operation::Running;
+using operation::Stopping;
+using operation::kLastRunningState;
+using operation::NoType;
 
 class WindowPort {
 public:

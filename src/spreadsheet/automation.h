@@ -26,6 +26,7 @@ constexpr int Left = -4131;
 constexpr int Center = -4108;
 constexpr int Maximized = -4137;
 constexpr int Normal = -4143;
+constexpr int Minimized = -4140;
 }  // namespace xl
 
 class Application {

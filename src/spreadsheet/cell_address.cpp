@@ -15,17 +15,6 @@ bool validColumn(int col)
     return col >= 1 && col <= kMaxColumns;
 }
 
-std::string columnLetters(int col)
-{
-    std::string s;
-    while (col > 0) {
-        int d = (col - 1) % 26;
-        s.insert(s.begin(), static_cast<char>('A' + d));
-        col = (col - 1) / 26;
-    }
-    return s;
-}
-
 std::optional<int> parseColumnLetters(std::string_view letters)
 {
     if (letters.empty() || letters.size() > 3)

@@ -1,6 +1,8 @@
 #pragma once
 // Cell positions, areas and their A1 spelling. Rows and columns count from 1.
 
+#include "base/formatters.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,7 +32,7 @@ bool validRow(int row);
 bool validColumn(int col);
 
 // "A", "Z", "AA", ... "XFD" for 1 ... 16384.
-std::string columnLetters(int col);
+using base::columnLetters;
 
 // Column number of letters (either case); nullopt when not a column within the sheet.
 std::optional<int> parseColumnLetters(std::string_view letters);

@@ -11,7 +11,6 @@ namespace zbir::workbook {
 namespace {
 
 constexpr int kGeneralAlignment = 1;
-constexpr int kMinimized = -4140;
 
 void checkCell(int row, int col)
 {
@@ -145,7 +144,7 @@ int EmbeddedApplication::windowState() const { admit(); return m_engine.state().
 void EmbeddedApplication::setWindowState(int state)
 {
     admit();
-    if (state != xl::Maximized && state != xl::Normal && state != kMinimized)
+    if (state != xl::Maximized && state != xl::Normal && state != xl::Minimized)
         throw AutomationError("Nieprawid\xB3owy stan okna: " + std::to_string(state));
     m_engine.changeState([&](ApplicationState& s) { s.windowState = state; });
 }

@@ -1,5 +1,7 @@
 #include "transport/layouts.h"
 
+#include "operation/operation.h"
+
 #include <string>
 
 namespace zbir::workbook {
@@ -116,13 +118,13 @@ void declareFa(xmlsheet::FieldMap& map)
 void declareLayout(int jpkType, xmlsheet::FieldMap& map)
 {
     switch (jpkType) {
-    case 1:
+    case operation::Kr:
         declareKr(map);
         break;
-    case 4:
+    case operation::Vat:
         declareVat(map);
         break;
-    case 5:
+    case operation::Fa:
         declareFa(map);
         break;
     default:

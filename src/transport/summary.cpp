@@ -11,7 +11,7 @@
 
 namespace zbir::workbook {
 
-using shell::integerText;
+using base::integerText;
 
 namespace {
 

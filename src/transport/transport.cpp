@@ -24,7 +24,7 @@ enum class StartCase { New, Filled, Empty };
 
 bool nameTaken(const fs::path& folder, const std::string& name)
 {
-    const fs::path p = shell::winfs::resolve(folder, name);
+    const fs::path p = base::winfs::resolve(folder, name);
     std::error_code ec;
     // Something of that name that cannot be read is still never replaced.
     if (fs::exists(fs::symlink_status(p, ec)))
@@ -56,7 +56,7 @@ private:
 void Transport::note(const std::exception& e)
 {
     try {
-        m_app.logEvent(9, shell::winfs::display(workbookPath(m_app)) + ": " + e.what());
+        m_app.logEvent(9, base::winfs::display(workbookPath(m_app)) + ": " + e.what());
     } catch (const std::exception&) {
     }
 }
@@ -127,7 +127,7 @@ bool Transport::run()
         xl.activeWorkbookSaveAs(path.string());
     } catch (const AutomationError& e) {
         note(e);
-        m_app.showError("Nie mog\xEA zapisa\xE6 pliku " + shell::winfs::display(path));
+        m_app.showError("Nie mog\xEA zapisa\xE6 pliku " + base::winfs::display(path));
         saved = false;
     }
     xl.setDisplayAlerts(true);
@@ -173,10 +173,10 @@ bool Transport::prepareWorkbook(Application& xl)
         const fs::path target = m_app.resolve(previous);
         ec = durable::move(path, target, "move");
         if (ec) {
-            m_app.logEvent(9, shell::winfs::display(path) + " -> " + previous + ": " + ec.message());
+            m_app.logEvent(9, base::winfs::display(path) + " -> " + previous + ": " + ec.message());
             return fail("Nie mog\xEA przenie\x9C\xE6 " + group + ".XLS na " + previous);
         }
-        m_app.logEvent(6, logName(shell::winfs::display(target)));
+        m_app.logEvent(6, logName(base::winfs::display(target)));
         xl.workbooksAdd();
         break;
     }
@@ -258,7 +258,7 @@ std::string logName(const std::string& name)
 
 void cleanTxtFolder(App& app)
 {
-    const std::vector<std::string> found = shell::winfs::findFiles(app.resolve("TXT"), "*.TXT");
+    const std::vector<std::string> found = base::winfs::findFiles(app.resolve("TXT"), "*.TXT");
     if (found.empty())
         return;
     app.logEvent(5, "wszystkich poprzednich poprawnych plik\xF3w z podkatalogu TXT");

@@ -36,7 +36,7 @@ void CopyWriter::create(const std::filesystem::path& tempPath)
     m_failed = false;
     m_file = std::fopen(tempPath.c_str(), "wb");
     if (!m_file)
-        throw std::runtime_error("Nie mog\xEA utworzy\xE6 pliku " + shell::winfs::display(tempPath));
+        throw std::runtime_error("Nie mog\xEA utworzy\xE6 pliku " + base::winfs::display(tempPath));
 }
 
 void CopyWriter::close()
@@ -48,7 +48,7 @@ void CopyWriter::close()
         m_failed = true;
     m_file = nullptr;
     if (m_failed)
-        throw std::runtime_error("B\xB3\xB9" "d zapisu pliku " + shell::winfs::display(m_path));
+        throw std::runtime_error("B\xB3\xB9" "d zapisu pliku " + base::winfs::display(m_path));
 }
 
 void CopyWriter::flush()
@@ -107,7 +107,7 @@ void CopyWriter::declaration(const Declaration& item)
         if (cut != std::string::npos) {
             // An encoding the scanner did not recognise ('utf-8' in single
             // quotes, ISO-8859-2, ...) must not stay beside the new one.
-            std::size_t other = shell::winfs::upper(std::string(text.substr(0, cut))).find(" ENCODING=");
+            std::size_t other = base::winfs::upper(std::string(text.substr(0, cut))).find(" ENCODING=");
             if (other != std::string::npos)
                 cut = other;
         }

@@ -11,7 +11,7 @@
 
 namespace zbir::xmlsheet {
 
-using shell::integerText;
+using base::integerText;
 
 namespace {
 

@@ -108,7 +108,7 @@ bool XmlScanner::open(const std::filesystem::path& file)
         std::fclose(m_file);
         m_file = nullptr;
     }
-    m_fileName = shell::winfs::fromNative(file.filename().string());
+    m_fileName = base::winfs::fromNative(file.filename().string());
     m_buf.clear();
     m_pos = 0;
     m_eof = true;
@@ -416,7 +416,7 @@ void XmlScanner::takeDeclaration(ScanConsumer& consumer)
     toProgramText(std::string_view(cur(), length), item.text);
     consume(length);
 
-    std::string upper = shell::winfs::upper(item.text);
+    std::string upper = base::winfs::upper(item.text);
     static constexpr std::pair<std::string_view, char> kEncodings[] = {
         {" ENCODING=\"UTF", 'U'}, {" ENCODING=\"WIN", 'W'}, {" ENCODING=\"LAT", 'L'}, {" ENCODING=\"MAZ", 'M'}};
     m_letter = 'U';
@@ -504,7 +504,7 @@ bool XmlScanner::step(ScanConsumer& consumer)
 
     ensure(kCdataStart.size());
     if (avail() >= 2 && cur()[1] == '?') {
-        if (avail() >= 5 && shell::winfs::upper(std::string(cur(), 5)) == "<?XML") {
+        if (avail() >= 5 && base::winfs::upper(std::string(cur(), 5)) == "<?XML") {
             takeDeclaration(consumer);
             return !m_fault;
         }

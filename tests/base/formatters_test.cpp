@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace zbir::shell;
+using namespace zbir::base;
 
 TEST(Formatters, IntegerText)
 {

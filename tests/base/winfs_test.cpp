@@ -6,7 +6,7 @@
 #include <filesystem>
 
 namespace fs = std::filesystem;
-using namespace zbir::shell;
+using namespace zbir::base;
 using zbir::test::TempDir;
 using zbir::test::writeFile;
 using Strings = std::vector<std::string>;

@@ -57,7 +57,7 @@ fs::path transportAndCombine(const fs::path& work, const std::string& group)
     app.FoCreat();
     EXPECT_TRUE(app.selectGroup(group)) << group;
     app.MakeXLS();
-    EXPECT_TRUE(app.lastOk()) << shell::winfs::display(work) << ": " << app.statusText();
+    EXPECT_TRUE(app.lastOk()) << base::winfs::display(work) << ": " << app.statusText();
     app.MakeJPK();
     EXPECT_TRUE(app.lastOk()) << app.statusText();
     EXPECT_EQ(app.statusText(), ("Zako\xF1" "czono prac\xEA nad ..\\" + group + ".xml").substr(0, 50));
@@ -70,10 +70,10 @@ void expectSameControls(const std::string& combined, const Control& sales, const
     const Control p = control(combined, "LiczbaWierszyZakupow", "PodatekNaliczony");
     EXPECT_EQ(s.rows, sales.rows);
     EXPECT_EQ(occurrences(combined, "<SprzedazWiersz typ=\"G\">"), sales.rows);
-    EXPECT_EQ(shell::amountText(s.tax), shell::amountText(sales.tax));
+    EXPECT_EQ(base::amountText(s.tax), base::amountText(sales.tax));
     EXPECT_EQ(p.rows, purchases.rows);
     EXPECT_EQ(occurrences(combined, "<ZakupWiersz typ=\"G\">"), purchases.rows);
-    EXPECT_EQ(shell::amountText(p.tax), shell::amountText(purchases.tax));
+    EXPECT_EQ(base::amountText(p.tax), base::amountText(purchases.tax));
 }
 
 TEST(JpkEndToEndTest, MinistrySampleBecomesAValidCombinedFileWithItsOwnControls)
@@ -105,7 +105,7 @@ TEST(JpkEndToEndTest, ExampleGroupsBecomeValidCombinedFiles)
 {
     ZBIR_REQUIRE_SHARED(shared);
     const fs::path examples = test::sourceDir() / "examples" / "jpk";
-    const auto files = shell::winfs::findFiles(examples, "JPK_V*.XML");
+    const auto files = base::winfs::findFiles(examples, "JPK_V*.XML");
     if (files.empty())
         GTEST_SKIP() << "no JPK_VAT example files in " << examples;
 
@@ -114,11 +114,11 @@ TEST(JpkEndToEndTest, ExampleGroupsBecomeValidCombinedFiles)
     fs::create_directories(work);
     std::map<std::string, std::pair<Control, Control>> groups;
     for (const std::string& name : files) {
-        const std::string group = shell::winfs::upper(name).substr(0, 15);
-        const std::string text = test::readFile(examples / shell::winfs::toNative(name));
-        if (shell::winfs::upper(name) == group + ".XML" || text.find("JPK_VAT (2)") == std::string::npos)
+        const std::string group = base::winfs::upper(name).substr(0, 15);
+        const std::string text = test::readFile(examples / base::winfs::toNative(name));
+        if (base::winfs::upper(name) == group + ".XML" || text.find("JPK_VAT (2)") == std::string::npos)
             continue;  // a combined file, or another JPK_VAT version
-        fs::copy_file(examples / shell::winfs::toNative(name), root / shell::winfs::toNative(name));
+        fs::copy_file(examples / base::winfs::toNative(name), root / base::winfs::toNative(name));
         auto& [sales, purchases] = groups[group];
         const Control s = control(text, "LiczbaWierszySprzedazy", "PodatekNalezny");
         const Control p = control(text, "LiczbaWierszyZakupow", "PodatekNaliczony");

@@ -58,7 +58,7 @@ protected:
     // The copy of a file read whole is well-formed XML.
     void expectWellFormedCopy(const std::string& name = kBad)
     {
-        const fs::path copy = work() / "TXT" / shell::winfs::upper(name);
+        const fs::path copy = work() / "TXT" / base::winfs::upper(name);
         ASSERT_TRUE(fs::exists(copy)) << copy;
         std::string error;
         EXPECT_TRUE(wellFormedXml(readFile(copy), &error)) << error;

@@ -266,7 +266,7 @@ TEST_F(TransportTest, FinalSaveFailureIsReported)
             throw AutomationError("disk full");
     };
     app->MakeXLS();
-    expectIdleWithError("Nie mog\xEA zapisa\xE6 pliku " + shell::winfs::display(book()));
+    expectIdleWithError("Nie mog\xEA zapisa\xE6 pliku " + base::winfs::display(book()));
     EXPECT_TRUE(logHas(kLog7));
 }
 

@@ -22,6 +22,8 @@
 
 namespace zbir::shell {
 
+namespace winfs = base::winfs;
+
 namespace {
 
 QString qtext(const std::string& programText)

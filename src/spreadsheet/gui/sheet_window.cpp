@@ -29,7 +29,6 @@ namespace zbir::workbook {
 
 namespace {
 
-constexpr int kMinimized = -4140;
 
 // Sets a flag for a scope.
 class Raise {
@@ -735,7 +734,7 @@ void SheetWindow::placeWindow()
     Raise applying(m_applying);
     const ApplicationState& s = m_engine.state();
     const Qt::WindowStates want = s.windowState == xl::Maximized ? Qt::WindowMaximized
-                                  : s.windowState == kMinimized  ? Qt::WindowMinimized
+                                  : s.windowState == xl::Minimized  ? Qt::WindowMinimized
                                                                  : Qt::WindowNoState;
     if ((windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)) != want)
         setWindowState(want);
@@ -802,7 +801,7 @@ void SheetWindow::changeEvent(QEvent* event)
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange || m_applying)
         return;
-    const int state = isMaximized() ? xl::Maximized : isMinimized() ? kMinimized : xl::Normal;
+    const int state = isMaximized() ? xl::Maximized : isMinimized() ? xl::Minimized : xl::Normal;
     if (state == m_engine.state().windowState)
         return;
     Own own(m_own);
