@@ -8,7 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace zbir::durable {
+namespace zbir::base::durable {
 
 namespace {
 
@@ -127,4 +127,4 @@ void crashPoint(std::string_view, std::string_view) {}
 
 #endif
 
-}  // namespace zbir::durable
+}  // namespace zbir::base::durable

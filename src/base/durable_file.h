@@ -8,7 +8,7 @@
 #include <string_view>
 #include <system_error>
 
-namespace zbir::durable {
+namespace zbir::base::durable {
 
 // Flushes a file's data, or a folder's entries, to the disk.
 std::error_code syncFile(const std::filesystem::path& file);
@@ -36,4 +36,4 @@ void crashPoint(std::string_view what, std::string_view step);
 // Whether this build honours ZBIR_CRASH_AT.
 bool crashPointsBuiltIn();
 
-}  // namespace zbir::durable
+}  // namespace zbir::base::durable

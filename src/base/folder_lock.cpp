@@ -6,7 +6,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-namespace zbir::durable {
+namespace zbir::base {
 
 FolderLock::FolderLock(const std::filesystem::path& folder) : m_file(folder / kFileName)
 {
@@ -36,4 +36,4 @@ FolderLock::~FolderLock()
         ::close(m_fd);  // closing releases the lock
 }
 
-}  // namespace zbir::durable
+}  // namespace zbir::base

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-namespace zbir::durable {
+namespace zbir::base {
 
 class FolderLock {
 public:
@@ -32,4 +32,4 @@ private:
     Outcome m_outcome = Outcome::Unavailable;
 };
 
-}  // namespace zbir::durable
+}  // namespace zbir::base

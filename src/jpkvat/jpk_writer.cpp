@@ -157,7 +157,7 @@ public:
 
     bool commit()
     {
-        if (durable::replace(m_temp, m_target, "combined"))
+        if (base::durable::replace(m_temp, m_target, "combined"))
             return false;
         m_committed = true;
         return true;

@@ -190,10 +190,10 @@ void App::runOperation(const char* name, F&& body, bool exclusive)
     {
         // Taken by the outermost operation only: a second lock in this
         // process would find the folder busy.
-        std::optional<durable::FolderLock> lock;
+        std::optional<base::FolderLock> lock;
         if (exclusive && m_running == 1)
             lock.emplace(m_work);
-        if (lock && lock->outcome() == durable::FolderLock::Outcome::Busy) {
+        if (lock && lock->outcome() == base::FolderLock::Outcome::Busy) {
             m_lastOk = false;
             try {
                 m_log.event(9, std::string(name) + ": " + kFolderBusy + " (" + winfs::display(lock->file()) + ")");

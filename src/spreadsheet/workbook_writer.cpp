@@ -284,7 +284,7 @@ void saveWorkbookFile(Workbook& wb, const std::filesystem::path& path)
     try {
         XlsxWriter(wb, temporary).write();
         verify(temporary, wb.sheetCount());
-        ec = durable::replace(temporary, target, "workbook");
+        ec = base::durable::replace(temporary, target, "workbook");
         if (ec)
             throw SaveError{text::fromUtf8(ec.message())};
     } catch (const SaveError& e) {

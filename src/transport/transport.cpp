@@ -171,7 +171,7 @@ bool Transport::prepareWorkbook(Application& xl)
             xl.activeWorkbookClose();
         const std::string previous = previousVersionName(m_app.workFolder(), group + ".XLS");
         const fs::path target = m_app.resolve(previous);
-        ec = durable::move(path, target, "move");
+        ec = base::durable::move(path, target, "move");
         if (ec) {
             m_app.logEvent(9, base::winfs::display(path) + " -> " + previous + ": " + ec.message());
             return fail("Nie mog\xEA przenie\x9C\xE6 " + group + ".XLS na " + previous);

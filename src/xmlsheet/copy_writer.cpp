@@ -160,7 +160,7 @@ std::string copyName(const std::string& fileName, bool modified)
 
 bool placeCopy(const std::filesystem::path& tempPath, const std::filesystem::path& target)
 {
-    return !durable::replace(tempPath, target, "copy");
+    return !base::durable::replace(tempPath, target, "copy");
 }
 
 }  // namespace zbir::xmlsheet

@@ -315,7 +315,7 @@ TEST_F(BadInputTest, BillionLaughs)
     const std::string bytes = hostile(laughs, "&l12;");
     expectReported(transportWith(bytes), kDoctypeNotice);
     expectWellFormedCopy();
-    const std::string copy = readFile(work() / "TXT" / shell::winfs::upper(kBad));
+    const std::string copy = readFile(work() / "TXT" / base::winfs::upper(kBad));
     EXPECT_LT(copy.size(), 2 * bytes.size());
     EXPECT_EQ(copy.find("hahaha"), std::string::npos);
 
@@ -334,7 +334,7 @@ TEST_F(BadInputTest, ExternalEntities)
                                 "<!ENTITY % zdalna SYSTEM \"" + listener.url() + "\"> %zdalna;]>";
     expectReported(transportWith(hostile(doctype, "&plik;&siec;")), kDoctypeNotice);
     expectWellFormedCopy();
-    const std::string copy = readFile(work() / "TXT" / shell::winfs::upper(kBad));
+    const std::string copy = readFile(work() / "TXT" / base::winfs::upper(kBad));
     EXPECT_EQ(copy.find("root:"), std::string::npos);
     xl().sheetsSelect(4);
     for (int row = 1; row <= 40; ++row)

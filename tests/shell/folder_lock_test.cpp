@@ -14,7 +14,7 @@ namespace zbir::test {
 namespace {
 
 namespace fs = std::filesystem;
-using durable::FolderLock;
+using base::FolderLock;
 
 const std::string kBusy = "Trwa inna operacja w tym folderze, spr\xF3" "buj p\xF3\x9F" "niej";
 

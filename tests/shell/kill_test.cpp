@@ -193,7 +193,7 @@ protected:
 // after each kill starts from what the kill left.
 TEST_F(KillTest, KilledAtEveryStepOfEverySaveLosesNothing)
 {
-    if (!durable::crashPointsBuiltIn())
+    if (!base::durable::crashPointsBuiltIn())
         GTEST_SKIP() << "this build has no crash points (ZBIR_CRASH_POINTS)";
     group(1);
     cleanRun("transport");
