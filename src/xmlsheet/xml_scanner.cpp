@@ -683,15 +683,20 @@ bool XmlScanner::step(ScanConsumer& consumer)
 
 std::string normaliseRootAttributes(std::string_view attributes, int jpkType)
 {
+    // Attributes apart by blanks; a blank inside a quoted value (a line end
+    // or TAB read as one) belongs to its attribute.
     std::vector<std::string> items;
     for (std::size_t i = 0; i < attributes.size();) {
         if (attributes[i] == ' ') {
             ++i;
             continue;
         }
-        std::size_t end = attributes.find(' ', i);
-        if (end == std::string_view::npos)
-            end = attributes.size();
+        std::size_t end = i;
+        char quote = 0;
+        for (; end < attributes.size() && (quote || attributes[end] != ' '); ++end) {
+            if (quote ? attributes[end] == quote : attributes[end] == '"' || attributes[end] == '\'')
+                quote = quote ? 0 : attributes[end];
+        }
         items.emplace_back(attributes.substr(i, end - i));
         i = end;
     }
