@@ -95,6 +95,26 @@ TEST(DamagedWorkbook, ImpossibleEntrySizeIsRefusedBeforeAnyIsSetAside)
     EXPECT_NE(refusal(dir / "G.XLS").find("xl/workbook.xml"), std::string::npos);
 }
 
+// Found by the fuzzing campaign: a compressed size of FF FF FF FF (the Zip64
+// marker, with no Zip64 field behind it) passed the size check and orcus
+// set aside 4 GB for it.
+TEST(DamagedWorkbook, Zip64MarkerSizeIsRefusedBeforeAnyIsSetAside)
+{
+    TempDir dir;
+    std::string zip = storedZip({{"[Content_Types].xml", kContentTypes}, {"xl/workbook.xml", "<workbook/>"}});
+    const std::size_t central = zip.find("PK\x01\x02", 0);
+    ASSERT_NE(central, std::string::npos);
+    for (std::size_t field : {central + 20, central + 24}) {  // compressed, then uncompressed size
+        std::string damaged = zip;
+        damaged.replace(field, 4, std::string("\xFF\xFF\xFF\xFF", 4));
+        writeFile(dir / "G.XLS", damaged);
+        EXPECT_NE(refusal(dir / "G.XLS").find("[Content_Types].xml"), std::string::npos) << field;
+    }
+    // The campaign's input: a transported workbook with that marker on _rels/.rels.
+    EXPECT_NE(refusal(sourceDir() / "fuzz/corpus/workbook_open/finding-zip64-marker-size").find("_rels/.rels"),
+              std::string::npos);
+}
+
 TEST(DamagedWorkbook, EmptyJunkTruncatedAndFolderAreRefused)
 {
     TempDir dir;
