@@ -6,7 +6,7 @@ usage: make_jpk_vat_group.py OUTPUT_FOLDER GROUP_NAME FILES RECORDS_PER_FILE
 Files are named GROUP_NAME + "_NN.xml" (GROUP_NAME should be 15 characters,
 e.g. JPK_VAT_2017_05, so that the names form one group). Even-numbered files
 use the prefixed form (tns:, etd:), odd-numbered ones a default namespace.
-Each file holds a header, the subject, a sales list and a purchase list
+Each file holds a header, the subject (one taxpayer for the group), a sales list and a purchase list
 (about 60 % sales), each closed by its control section; UTF-8 with Polish
 letters and escaped characters, CR LF line ends. Output is deterministic.
 """
@@ -39,8 +39,18 @@ def esc(text):
     return text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
 
 
+# The taxpayer of every file of the group (the examples' Podmiot1.JPK).
+TAXPAYER_NIP = "5252614371"
+NIP_WEIGHTS = (6, 5, 7, 2, 3, 4, 5, 6, 7)
+
+
 def nip(rng):
-    return "".join(str(rng.randint(0, 9)) for _ in range(10))
+    """A counterparty's NIP with a right check digit."""
+    while True:
+        digits = [rng.randint(0, 9) for _ in range(9)]
+        check = sum(w * d for w, d in zip(NIP_WEIGHTS, digits)) % 11
+        if check != 10:
+            return "".join(map(str, digits)) + str(check)
 
 
 def amount(rng, low, high):
@@ -79,7 +89,7 @@ def write_file(path, prefixed, records, seed):
     add("  </%sNaglowek>" % t)
     add("  <%sPodmiot1>" % t)
     add("    <%sIdentyfikatorPodmiotu>" % t)
-    el(3, (e, "NIP"), nip(rng))
+    el(3, (e, "NIP"), TAXPAYER_NIP)
     el(3, (e, "PelnaNazwa"), esc(rng.choice(FIRMS)))
     el(3, (e, "REGON"), "123456785")
     add("    </%sIdentyfikatorPodmiotu>" % t)

@@ -2,9 +2,10 @@
 # The command line's two jobs on generated JPK_VAT groups, against what a
 # user would otherwise run:
 #   bench/run_bench.sh [--keep] [RECORDS ...]      (default: 10000 100000 1000000)
-# For each size, a group of four files (bench/make_jpk_vat_group.py) is read by
+# For each size, a group of five files (bench/make_jpk_vat_group.py) is read by
 # `xmllint --stream --noout`, then `zbir transport` and `zbir jpk` run on it;
 # each is timed by /usr/bin/time -v (wall seconds, peak resident memory).
+# Opening the transport's workbook alone is timed by bench/workbook_open_bench.
 # The floor of the transport is xmllint reading the files plus libxlsxwriter
 # alone writing the cells the transport writes (bench/transport_bench; the
 # faster of its two ways, inline or shared strings). Ratios are given in
@@ -19,7 +20,7 @@ src=$PWD
 keep=
 if [ "${1:-}" = "--keep" ]; then keep=1; shift; fi
 sizes=${*:-10000 100000 1000000}
-files=4
+files=5
 group=JPK_VAT_2017_05
 
 for tool in xmllint python3 /usr/bin/time; do
@@ -33,11 +34,12 @@ trap 'exit 130' INT TERM
 
 build=${ZBIR_BENCH_BUILD_DIR:-build-bench}
 if ! { cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZBIR_BUILD_BENCH=ON -DZBIR_BUILD_TESTS=OFF &&
-       cmake --build "$build" --target zbir transport_bench -j "$(nproc)"; } >"$root/build.log" 2>&1; then
+       cmake --build "$build" --target zbir transport_bench workbook_open_bench -j "$(nproc)"; } >"$root/build.log" 2>&1; then
   tail -20 "$root/build.log" >&2; exit 1
 fi
 zbir=$src/$build/zbir
 floor_tool=$src/$build/bench/transport_bench
+open_tool=$src/$build/bench/workbook_open_bench
 
 # timed NAME COMMAND...: runs COMMAND, output to $root/NAME.out; sets
 # $secs (wall), $cpu (user + system) and $peak (MiB) from /usr/bin/time -v.
@@ -81,6 +83,8 @@ for n in $sizes; do
   tr=$secs tr_cpu=$cpu tr_peak=$peak
   timed "jpk-$n" "$zbir" -C "$dir/praca" jpk
   jpk=$secs jpk_cpu=$cpu jpk_peak=$peak
+  timed "open-$n" "$open_tool" "$dir/praca/$group.XLS"
+  open_line=$(sed -n 's/^open: //p' "$root/open-$n.out")
   # The build alone, without opening the workbook: the summary line's time.
   jpk_build=$(sed -n 's/.*razem .* w \([0-9,:]*\).*/\1/p' "$root/jpk-$n.out" | tail -1)
 
@@ -102,11 +106,12 @@ for n in $sizes; do
     "$jpk_cpu" "$jpk" "$(rate "$n" "$jpk")" "$jpk_peak" "$(ratio "$jpk_cpu" "$lint_cpu")" "$(ratio "$jpk" "$lint")"
   printf '          floor %s cpu s, %s wall s (xmllint + libxlsxwriter %s cpu s, %s wall s); jpk build alone %s s\n' \
     "$floor_cpu" "$floor" "$wcpu" "$wwall" "${jpk_build:--}"
+  printf '          open alone: %s\n' "$open_line"
   eval "tr_$n=$tr trcpu_$n=$tr_cpu trpeak_$n=$tr_peak jpk_$n=$jpk jpkcpu_$n=$jpk_cpu jpkpeak_$n=$jpk_peak"
   [ -n "$keep" ] || rm -rf "$dir"
 done
 
-# Growth from 100,000 to 1,000,000 records (linear: 10).
+# Growth from 100,000 to 1,000,000 records (linear: 10; the aim: 10.5 at most).
 if [ -n "${tr_100000:-}" ] && [ -n "${tr_1000000:-}" ]; then
   printf 'growth 100k -> 1M: transport cpu x%s, wall x%s, peak x%s; jpk cpu x%s, wall x%s, peak x%s\n' \
     "$(ratio "$trcpu_1000000" "$trcpu_100000")" "$(ratio "$tr_1000000" "$tr_100000")" \

@@ -7,7 +7,7 @@ set -eu
 # are as wide as column widths count them.
 BUILD="g++ cmake make pkg-config \
   qt6-base-dev libgl-dev libjpeg-dev libgtest-dev \
-  libxlsxwriter-dev liborcus-dev libixion-dev libboost-dev libcli11-dev libxml2-dev \
+  libxlsxwriter-dev liborcus-dev libixion-dev libboost-dev libcli11-dev libxml2-dev zlib1g-dev \
   fonts-crosextra-carlito"
 TEST="libxml2-utils libreoffice-calc-nogui fonts-dejavu-core python3 \
   dpkg-dev desktop-file-utils groff-base time clang libclang-rt-14-dev"

@@ -48,23 +48,31 @@ std::string utf8Line(std::string_view line)
     return encoding::fromUtf8Text(line);
 }
 
-void applyLine(SubjectRecord& record, std::string_view line)
+void applyLine(SubjectFile& file, std::string_view line, long long number)
 {
     const std::string converted = utf8Line(line);
     if (!converted.empty())
         line = converted;
     line = line.substr(0, kLineLimit);
+    const auto where = [&] {
+        return std::string(kSubjectFileName) + ", wiersz " + std::to_string(number) + ": ";
+    };
     const std::size_t sep = line.find(": ");
-    if (sep == std::string_view::npos || sep + 1 > kLastSeparatorPosition)
+    if (sep == std::string_view::npos || sep + 1 > kLastSeparatorPosition) {
+        if (line.find_first_not_of(" \t") != std::string_view::npos)
+            file.warnings.push_back(where() + "bez \": \", pomini\xEAty");
         return;
+    }
     const std::string_view key = line.substr(0, sep);
     for (int i = 0; i < SubjectRecord::kFields; ++i) {
-        if (kFieldInfo[static_cast<std::size_t>(i)].key == key) {
-            record.fields[static_cast<std::size_t>(i)] =
-                std::string(line.substr(sep + 2, SubjectRecord::kMaxLength));
+        const auto f = static_cast<std::size_t>(i);
+        if (kFieldInfo[f].key == key) {
+            file.record.fields[f] = std::string(line.substr(sep + 2, SubjectRecord::kMaxLength));
+            file.set[f] = true;
             return;
         }
     }
+    file.warnings.push_back(where() + "nieznany klucz \"" + std::string(key) + "\", pomini\xEAty");
 }
 
 }  // namespace
@@ -93,36 +101,50 @@ SubjectRecord& subjectRecord()
 
 SubjectRecord parseSubjectDefinitions(std::string_view text)
 {
-    SubjectRecord record;
-    record.setPlaceholders();
+    return parseSubjectFile(text).record;
+}
+
+SubjectFile parseSubjectFile(std::string_view text)
+{
+    SubjectFile file;
+    file.found = true;
+    file.record.setPlaceholders();
     if (const std::size_t eof = text.find(kEndOfFile); eof != std::string_view::npos)
         text = text.substr(0, eof);
     if (text.starts_with(kUtf8Bom))
         text.remove_prefix(kUtf8Bom.size());
     // Lines end at CR LF, LF or a lone CR.
     std::size_t pos = 0;
+    long long number = 0;
     while (pos < text.size()) {
         const std::size_t end = text.find_first_of("\r\n", pos);
         if (end == std::string_view::npos) {
-            applyLine(record, text.substr(pos));
+            applyLine(file, text.substr(pos), ++number);
             break;
         }
-        applyLine(record, text.substr(pos, end - pos));
+        applyLine(file, text.substr(pos, end - pos), ++number);
         pos = end + 1;
         if (text[end] == '\r' && pos < text.size() && text[pos] == '\n')
             ++pos;
     }
-    return record;
+    return file;
 }
 
 void ReadSubjectDefinitions(operation::Operation& app)
 {
+    readSubjectFile(app);
+}
+
+SubjectFile readSubjectFile(operation::Operation& app)
+{
     app.logEvent(8);
     SubjectRecord& record = subjectRecord();
     record.setPlaceholders();
+    SubjectFile file;
+    file.record = record;
     std::ifstream in(app.resolve(std::string(kSubjectFileName)), std::ios::binary);
     if (!in)
-        return;
+        return file;
     // Read in large blocks: a character at a time took seconds for a file
     // of tens of megabytes.
     std::string text;
@@ -130,8 +152,10 @@ void ReadSubjectDefinitions(operation::Operation& app)
     while (in.read(block, sizeof block) || in.gcount() > 0)
         text.append(block, static_cast<std::size_t>(in.gcount()));
     if (in.bad())
-        return;  // unreadable: the placeholders stay
-    record = parseSubjectDefinitions(text);
+        return file;  // unreadable: the placeholders stay
+    file = parseSubjectFile(text);
+    record = file.record;
+    return file;
 }
 
 }  // namespace zbir::jpkvat

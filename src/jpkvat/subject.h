@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zbir::operation { class Operation; }
 
@@ -46,6 +47,18 @@ struct SubjectRecord {
     void setPlaceholders();
 };
 
+// Podmiot1.JPK as read: the record, which keys its lines set, and what the
+// reader could not use.
+struct SubjectFile {
+    bool found = false;  // the file exists and could be read
+    SubjectRecord record;  // placeholders where no line sets a field
+    std::array<bool, SubjectRecord::kFields> set{};
+    // "Podmiot1.JPK, wiersz 3: ..." for lines without ": " and unknown keys.
+    std::vector<std::string> warnings;
+
+    bool has(SubjectField f) const { return set[static_cast<std::size_t>(f)] && !record[f].empty(); }
+};
+
 // The program-wide subject record.
 SubjectRecord& subjectRecord();
 
@@ -62,5 +75,13 @@ void ReadSubjectDefinitions(operation::Operation& app);
 // A line that is UTF-8 (valid, with characters beyond ASCII) is read as UTF-8,
 // and a leading UTF-8 byte-order mark is skipped: editors save the file so.
 SubjectRecord parseSubjectDefinitions(std::string_view text);
+
+// The same with what was set and the warnings.
+SubjectFile parseSubjectFile(std::string_view text);
+
+// Logs code 8 and reads Podmiot1.JPK in the working folder into a
+// SubjectFile and the program-wide record; `found` is false when the file
+// is missing or unreadable.
+SubjectFile readSubjectFile(operation::Operation& app);
 
 }  // namespace zbir::jpkvat

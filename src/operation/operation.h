@@ -63,6 +63,15 @@ public:
 
     // Run log entry `code` with its text (program text).
     virtual void logEvent(std::uint8_t code, const std::string& text = {}) = 0;
+    // One entry for each text, written at once.
+    virtual void logEvents(std::uint8_t code, const std::vector<std::string>& texts)
+    {
+        for (const std::string& t : texts)
+            logEvent(code, t);
+    }
+    // One line of a list of problems whose summary the status line shows:
+    // the command line prints it, the window leaves it to the run log.
+    virtual void showDetail(const std::string& /*text*/) {}
 
     virtual const std::string& groupText() const = 0;               // the chosen group
     virtual const std::vector<std::string>& files() const = 0;      // its files, sorted

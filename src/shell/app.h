@@ -58,6 +58,8 @@ public:
 
     // -- run log
     void logEvent(std::uint8_t code, const std::string& t = {}) override { m_log.event(code, t); }
+    void logEvents(std::uint8_t code, const std::vector<std::string>& texts) override { m_log.events(code, texts); }
+    void showDetail(const std::string& text) override { m_port.showDetail(text); }
     RunLog& log() { return m_log; }
 
     // -- places

@@ -21,6 +21,7 @@ const char* const kClearLine = "\r\x1b[K";
 // message in red, the command line marks only failures as errors.
 const char* const kFinalNotErrors[] = {
     "Zako\xF1" "czono prac\xEA nad ",
+    "Zako\xF1" "czono prac\xEA z uwagami ",
 };
 
 bool isError(const std::string& text, int colour)
@@ -168,6 +169,11 @@ void ConsolePort::processEvents()
     m_stopSeen = true;
     if (m_stop)
         m_stop();
+}
+
+void ConsolePort::showDetail(const std::string& text)
+{
+    printLine("zbir: " + text, false);
 }
 
 void ConsolePort::message(const std::string& text)

@@ -40,6 +40,9 @@ public:
     // a plain line when a new file begins and every `plainEvery` seconds.
     void showProgress(const Progress& progress) override;
 
+    // "zbir: text", never cut.
+    void showDetail(const std::string& text) override;
+
     // Where the window would handle the exit button: the first time the
     // watched stop request is seen, its action runs (once).
     void processEvents() override;

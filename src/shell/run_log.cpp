@@ -32,7 +32,14 @@ std::string RunLog::message(std::uint8_t code, const std::string& t)
 
 void RunLog::event(std::uint8_t code, const std::string& t)
 {
-    std::string line = "  " + message(code, t) + "\r\n";
+    events(code, {t});
+}
+
+void RunLog::events(std::uint8_t code, const std::vector<std::string>& texts)
+{
+    std::string line;
+    for (const std::string& t : texts)
+        line += "  " + message(code, t) + "\r\n";
     std::FILE* f = nullptr;
     std::error_code ec;
     if (std::filesystem::is_regular_file(m_path, ec))

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace zbir::shell {
 
@@ -15,6 +16,8 @@ public:
     // Appends the entry for `code` with text `t` (program text).
     // Raises std::runtime_error when the log can neither be appended to nor created.
     void event(std::uint8_t code, const std::string& t = {});
+    // One entry for each of `texts`, written at once.
+    void events(std::uint8_t code, const std::vector<std::string>& texts);
 
     // The line (without the two blanks and line end) that `event` writes.
     static std::string message(std::uint8_t code, const std::string& t);

@@ -35,6 +35,9 @@ public:
     // Lets the window handle pending events (the exit button may run meanwhile).
     virtual void processEvents() {}
     virtual void showProgress(const Progress& /*progress*/) {}
+    // One line of a list of problems whose summary the status line shows
+    // (the window leaves them to the run log).
+    virtual void showDetail(const std::string& /*text*/) {}
     virtual Geometry geometry() const { return {}; }
     virtual void closeWindow() {}
 };

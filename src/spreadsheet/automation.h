@@ -68,6 +68,8 @@ public:
     virtual int activeSheetIndex() const = 0;
     virtual std::string activeSheetName() const = 0;
     virtual void activeSheetSetName(const std::string& name) = 0;
+    // UsedRange: the last row holding anything (0 for an empty sheet)
+    virtual int activeSheetUsedRows() const = 0;
 
     // ActiveWindow
     virtual void selectedSheetsDelete() = 0;

@@ -228,6 +228,8 @@ void EmbeddedApplication::sheetsAddAfter(int index)
 int EmbeddedApplication::activeSheetIndex() const { admit(); return book().activeSheetIndex() + 1; }
 std::string EmbeddedApplication::activeSheetName() const { admit(); return sheet().name(); }
 
+int EmbeddedApplication::activeSheetUsedRows() const { admit(); return sheet().usedRows(); }
+
 void EmbeddedApplication::activeSheetSetName(const std::string& name)
 {
     admit();

@@ -46,6 +46,7 @@ public:
     int activeSheetIndex() const override;
     std::string activeSheetName() const override;
     void activeSheetSetName(const std::string& name) override;
+    int activeSheetUsedRows() const override;
 
     void selectedSheetsDelete() override;
     void setSplitRow(int row) override;

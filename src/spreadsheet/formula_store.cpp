@@ -147,6 +147,16 @@ void FormulaStore::cellChanged(const Sheet& sheet, int row, int col)
     markDirty(work);
 }
 
+void FormulaStore::spreadDirty()
+{
+    std::vector<std::uint32_t> work;
+    for (const Formula& f : m_formulas)
+        if (f.live && f.dirty)
+            if (Sheet* s = m_workbook.sheetById(f.sheet))
+                s->watches().forEachWatcher(f.row, f.col, [&](std::uint32_t id) { work.push_back(id); });
+    markDirty(work);
+}
+
 void FormulaStore::markDirty(std::vector<std::uint32_t>& work)
 {
     while (!work.empty()) {

@@ -88,6 +88,12 @@ public:
     // The content of (row, col) on `sheet` changed.
     void cellChanged(const Sheet& sheet, int row, int col);
 
+    // Makes every formula that depends on a dirty one dirty too: formulas
+    // read from a file arrive in no order of their dependencies, and one
+    // added after a formula that reads it leaves that reader dirty behind
+    // readers of its own that hold results from the file.
+    void spreadDirty();
+
     // Before sheet `id` goes: its formulas go, references to it become #REF!.
     void sheetRemoving(std::int32_t id);
 

@@ -8,8 +8,12 @@
 
 #include <orcus/exception.hpp>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <exception>
 #include <limits>
+#include <thread>
 
 namespace zbir::workbook {
 
@@ -151,6 +155,12 @@ std::size_t ImportStyles::commit_dxf()
     return m_dxfs++;
 }
 
+void ImportStyles::resolveAll(StyleTable& table)
+{
+    for (std::size_t xf = 0; xf < m_xfs.size(); ++xf)
+        engineStyle(xf, table);
+}
+
 std::uint32_t ImportStyles::engineStyle(std::size_t xf, StyleTable& table)
 {
     if (xf >= m_xfs.size())
@@ -208,6 +218,40 @@ void ImportSheet::set_string(ss::row_t row, ss::col_t col, ss::string_id_t sinde
         m_sheet.setText(row + 1, col + 1, *s);
     else
         m_factory.m_pendingStrings.push_back({m_index, row + 1, col + 1, sindex});
+}
+
+void ImportSheet::setStyleDirect(ss::row_t row, ss::col_t col, std::size_t xf)
+{
+    if (valid(row, col))
+        m_sheet.setCellStyle(row + 1, col + 1, m_factory.m_styles.engineStyle(xf, m_factory.m_workbook.styles()));
+}
+
+void ImportSheet::setSharedStringDirect(ss::row_t row, ss::col_t col, std::size_t id)
+{
+    if (!valid(row, col))
+        return;
+    if (const std::string* s = m_factory.m_strings.get(id))
+        m_sheet.setText(row + 1, col + 1, *s);
+}
+
+void ImportSheet::setTextDirect(ss::row_t row, ss::col_t col, std::string_view utf8)
+{
+    if (!valid(row, col))
+        return;
+    if (text::isAscii(utf8))
+        m_sheet.setText(row + 1, col + 1, utf8);
+    else
+        m_sheet.setText(row + 1, col + 1, text::fromUtf8(utf8));
+}
+
+void ImportSheet::setErrorDirect(ss::row_t row, ss::col_t col, std::string_view text)
+{
+    if (!valid(row, col))
+        return;
+    if (auto code = parseErrorText(text))
+        m_sheet.setError(row + 1, col + 1, *code);
+    else
+        m_sheet.setText(row + 1, col + 1, text::fromUtf8(text));
 }
 
 void ImportSheet::set_value(ss::row_t row, ss::col_t col, double value)
@@ -370,7 +414,7 @@ void ImportSheet::set_result_empty()
 void ImportSheet::commit()
 {
     if (validRow(m_formula.row) && validColumn(m_formula.col))
-        m_factory.m_formulas.push_back({m_index, std::move(m_formula)});
+        m_committed.push_back(std::move(m_formula));
     m_formula = PendingFormula{};
 }
 
@@ -437,6 +481,37 @@ ssi::import_sheet* ImportFactory::get_sheet(ss::sheet_t sheet_index)
 
 void ImportFactory::finalize()
 {
+    if (m_sheetDataReader && !m_sheets.empty()) {
+        m_styles.resolveAll(m_workbook.styles());
+        std::atomic<std::size_t> next{0};
+        std::vector<std::exception_ptr> faults(m_sheets.size());
+        auto work = [&] {
+            for (std::size_t i = next++; i < m_sheets.size(); i = next++) {
+                try {
+                    m_sheetDataReader(static_cast<int>(i), *m_sheets[i]);
+                } catch (...) {
+                    faults[i] = std::current_exception();
+                }
+            }
+        };
+        const std::size_t threads = std::min<std::size_t>(
+            m_sheets.size(), std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4));
+        std::vector<std::thread> helpers;
+        for (std::size_t t = 1; t < threads; ++t)
+            helpers.emplace_back(work);
+        work();
+        for (auto& h : helpers)
+            h.join();
+        for (const auto& fault : faults)
+            if (fault)
+                std::rethrow_exception(fault);
+    }
+    for (auto& s : m_sheets) {
+        for (auto& f : s->m_committed)
+            m_formulas.push_back({s->m_index, std::move(f)});
+        s->m_committed = {};
+    }
+
     for (const auto& p : m_pendingStrings)
         if (const std::string* s = m_strings.get(p.id))
             m_sheets[static_cast<std::size_t>(p.sheet)]->sheet().setText(p.row, p.col, *s);
@@ -482,6 +557,7 @@ void ImportFactory::finalize()
         }
     }
     m_formulas = {};
+    m_workbook.formulas().spreadDirty();
 
     for (auto& s : m_sheets)
         s->finish();

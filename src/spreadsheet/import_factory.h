@@ -8,6 +8,7 @@
 #include <orcus/spreadsheet/import_interface.hpp>
 #include <orcus/spreadsheet/import_interface_view.hpp>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -120,6 +121,8 @@ public:
 
     // The engine style of cell format `xf` (0 for an unknown one).
     std::uint32_t engineStyle(std::size_t xf, StyleTable& table);
+    // Every cell format's engine style, so that engineStyle() only reads after.
+    void resolveAll(StyleTable& table);
 
 private:
     struct Font {
@@ -152,6 +155,14 @@ public:
     Sheet& sheet() { return m_sheet; }
     // Column widths and the selection, once all is read.
     void finish();
+
+    // Cells read by the sheet data reader once styles and shared strings
+    // are known: the style given before the value, inline and formula-less
+    // texts as UTF-8, an error cell by its text.
+    void setStyleDirect(ss::row_t row, ss::col_t col, std::size_t xf);
+    void setSharedStringDirect(ss::row_t row, ss::col_t col, std::size_t id);
+    void setTextDirect(ss::row_t row, ss::col_t col, std::string_view utf8);
+    void setErrorDirect(ss::row_t row, ss::col_t col, std::string_view text);
 
     // import_sheet
     ssi::import_sheet_view* get_sheet_view() override { return this; }
@@ -209,6 +220,7 @@ private:
         std::optional<CellValue> result;
     };
     PendingFormula m_formula;
+    std::vector<PendingFormula> m_committed;  // gathered by the factory in sheet order
     bool valid(ss::row_t row, ss::col_t col) const;
     friend class ImportFactory;
 };
@@ -231,6 +243,16 @@ public:
     void set_default_formula_grammar(ss::formula_grammar_t grammar) override { m_grammar = grammar; }
     ss::formula_grammar_t get_default_formula_grammar() const override { return m_grammar; }
     void set_character_set(orcus::character_set_t) override {}
+
+    // Called first in finalize(), with the styles and shared strings read,
+    // for every sheet, on as many threads as there are processors (at most
+    // one a sheet): fills the sheets whose cells orcus did not read. It may
+    // call only the *Direct setters and the row and formula calls.
+    void setSheetDataReader(std::function<void(int sheetIndex, ImportSheet& sheet)> reader)
+    {
+        m_sheetDataReader = std::move(reader);
+    }
+    int sheetCount() const { return static_cast<int>(m_sheets.size()); }
 
 private:
     friend class ImportSheet;
@@ -258,6 +280,7 @@ private:
     std::vector<PendingString> m_pendingStrings;
     std::vector<PendingFormula> m_formulas;
     int m_activeSheet = 0;
+    std::function<void(int, ImportSheet&)> m_sheetDataReader;
     ss::formula_grammar_t m_grammar = ss::formula_grammar_t::xlsx;
 };
 

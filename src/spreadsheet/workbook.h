@@ -8,6 +8,7 @@
 #include "spreadsheet/sheet.h"
 #include "spreadsheet/style.h"
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -30,8 +31,9 @@ public:
     // Where the workbook now lives (after a save or an open); `name` is its file name as program text.
     void setFile(const std::filesystem::path& path, std::string name);
 
-    bool modified() const { return m_modified; }
-    void setModified(bool on) { m_modified = on; }
+    bool modified() const { return m_modified.load(std::memory_order_relaxed); }
+    // Atomic: an open fills the sheets on several threads.
+    void setModified(bool on) { m_modified.store(on, std::memory_order_relaxed); }
 
     int sheetCount() const { return static_cast<int>(m_sheets.size()); }
     Sheet& sheet(int index) { return *m_sheets[static_cast<std::size_t>(index)]; }  // 0-based
@@ -67,7 +69,7 @@ public:
 private:
     std::string m_name;
     std::filesystem::path m_path;
-    bool m_modified = false;
+    std::atomic<bool> m_modified{false};
     std::vector<std::unique_ptr<Sheet>> m_sheets;
     int m_active = 0;
     std::int32_t m_nextId = 1;

@@ -2,6 +2,7 @@
 
 #include "spreadsheet/automation.h"
 #include "spreadsheet/import_factory.h"
+#include "spreadsheet/sheet_data_reader.h"
 #include "spreadsheet/text_codec.h"
 
 #include <libxml/parser.h>
@@ -10,8 +11,10 @@
 #include <orcus/zip_archive.hpp>
 #include <orcus/zip_archive_stream.hpp>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include <fstream>
 #include <limits>
@@ -37,7 +40,7 @@ void ignoreXmlMessage(void*, const char*, ...) {}
 
 // Whether a part is well-formed XML, parsed as a stream (no tree is built,
 // nothing is fetched, entities are not expanded).
-bool wellFormedPart(const std::vector<unsigned char>& part)
+bool wellFormedPart(std::string_view part)
 {
     if (part.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
         return false;
@@ -108,27 +111,87 @@ std::string impossibleEntrySize(const std::string& bytes)
     return {};
 }
 
-// The name of the first XML part of the archive that is not well-formed
-// XML; empty when all are. orcus's parser reads past the end of some damaged
-// parts (one that ends inside an attribute value holding "&", for one), so
-// only well-formed parts may reach it. Raises orcus::zip_error for a damaged
-// archive.
-std::string damagedPart(const std::string& bytes)
+// The archive as orcus gets it: every XML part well-formed, since orcus's
+// parser reads past the end of some damaged parts (one that ends inside an
+// attribute value holding "&", for one); and each worksheet's <sheetData>
+// emptied, its cells left to readSheetData, which is many times faster for
+// millions of cells and reads inline strings.
+struct PreparedArchive {
+    std::string damaged;  // the first part that is not well-formed; empty when none
+    std::string zip;
+    std::vector<std::string> sheetParts;  // by sheet index; empty when its cells stay with orcus
+};
+
+// Raises orcus::zip_error for a damaged archive.
+PreparedArchive prepareArchive(const std::string& bytes)
 {
     xmlInitParser();
     orcus::zip_archive_stream_blob stream(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     orcus::zip_archive archive(&stream);
     archive.load();
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < archive.get_file_entry_count(); ++i)
+        names.emplace_back(archive.get_file_entry_name(i));
+    auto has = [&](const std::string& name) { return std::find(names.begin(), names.end(), name) != names.end(); };
+
+    PreparedArchive prepared;
     std::vector<unsigned char> part;
-    for (std::size_t i = 0; i < archive.get_file_entry_count(); ++i) {
-        const std::string name(archive.get_file_entry_name(i));
-        if (!name.ends_with(".xml") && !name.ends_with(".rels"))
+    auto smallPart = [&](const std::string& name) -> std::optional<std::string> {
+        if (!has(name) || !(name.ends_with(".xml") || name.ends_with(".rels")))
+            return std::nullopt;
+        part.clear();
+        if (!archive.read_file_entry(name, part))
+            return std::nullopt;
+        std::string xml(part.begin(), part.end());
+        if (!wellFormedPart(xml))
+            return std::nullopt;
+        return xml;
+    };
+    std::vector<std::string> sheetParts = worksheetPartNames(smallPart).value_or(std::vector<std::string>{});
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (const std::string& name : names) {
+        if (name.empty() || name.back() == '/')
             continue;
         part.clear();
-        if (!archive.read_file_entry(name, part) || !wellFormedPart(part))
-            return name;
+        if (!archive.read_file_entry(name, part)) {
+            prepared.damaged = name;
+            return prepared;
+        }
+        const std::string_view bytesRead(reinterpret_cast<const char*>(part.data()), part.size());
+        std::string data;
+        std::optional<SheetDataSpan> span;
+        if (std::find(sheetParts.begin(), sheetParts.end(), name) != sheetParts.end())
+            span = findSheetData(bytesRead);
+        data = span ? withoutSheetData(bytesRead, *span) : std::string(bytesRead);
+        if (name.ends_with(".xml") || name.ends_with(".rels")) {
+            if (!wellFormedPart(data)) {
+                prepared.damaged = name;
+                return prepared;
+            }
+        }
+        entries.emplace_back(name, std::move(data));
     }
-    return {};
+    prepared.zip = storedZip(entries);
+    prepared.sheetParts = std::move(sheetParts);
+    return prepared;
+}
+
+// The cells of sheet `index` read from its part in the original archive.
+void readSheetCells(const std::string& bytes, const std::vector<std::string>& sheetParts, int index,
+                    ImportSheet& sheet)
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= sheetParts.size())
+        return;
+    const std::string& name = sheetParts[static_cast<std::size_t>(index)];
+    orcus::zip_archive_stream_blob stream(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    orcus::zip_archive archive(&stream);
+    archive.load();
+    std::vector<unsigned char> part;
+    if (!archive.read_file_entry(name, part))
+        return;
+    std::string_view xml(reinterpret_cast<const char*>(part.data()), part.size());
+    if (auto span = findSheetData(xml))
+        readSheetData(xml.substr(span->contentBegin, span->contentEnd - span->contentBegin), sheet, name);
 }
 
 }  // namespace
@@ -149,15 +212,18 @@ std::unique_ptr<Workbook> loadWorkbookFile(const std::filesystem::path& path)
         throw notAWorkbook("pusty plik");
     // Detection parses parts of the file, so the parts are checked first.
     orcus::format_t format = orcus::format_t::unknown;
+    PreparedArchive prepared;
     try {
         if (bytes.size() < 2 || bytes.compare(0, 2, "PK") != 0)
             throw notAWorkbook("to nie jest skoroszyt Office Open XML");
         std::string damaged = impossibleEntrySize(bytes);
-        if (damaged.empty())
-            damaged = damagedPart(bytes);
+        if (damaged.empty()) {
+            prepared = prepareArchive(bytes);
+            damaged = prepared.damaged;
+        }
         if (!damaged.empty())
             throw notAWorkbook("uszkodzona cz\xEA\x9C\xE6 " + text::fromUtf8(damaged));
-        format = orcus::detect(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+        format = orcus::detect(reinterpret_cast<const unsigned char*>(prepared.zip.data()), prepared.zip.size());
     } catch (const AutomationError&) {
         throw;
     } catch (const std::exception& e) {
@@ -169,8 +235,11 @@ std::unique_ptr<Workbook> loadWorkbookFile(const std::filesystem::path& path)
     auto wb = std::make_unique<Workbook>(text::fromUtf8(path.filename().string()));
     try {
         ImportFactory factory(*wb);
+        factory.setSheetDataReader([&](int index, ImportSheet& sheet) {
+            readSheetCells(bytes, prepared.sheetParts, index, sheet);
+        });
         orcus::orcus_xlsx filter(&factory);
-        filter.read_stream(bytes);
+        filter.read_stream(prepared.zip);
     } catch (const AutomationError& e) {
         throw notAWorkbook(e.what());
     } catch (const std::exception& e) {

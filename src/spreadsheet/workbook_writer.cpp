@@ -5,6 +5,7 @@
 #include "spreadsheet/number_format.h"
 #include "spreadsheet/text_codec.h"
 #include "spreadsheet/text_metrics.h"
+#include "spreadsheet/zip_check.h"
 
 #include <orcus/zip_archive.hpp>
 #include <orcus/zip_archive_stream.hpp>
@@ -12,7 +13,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <exception>
+#include <thread>
 #include <unordered_map>
 
 namespace zbir::workbook {
@@ -43,6 +47,7 @@ public:
     {
         lxw_workbook_options options{};
         options.tmpdir = m_folder.data();
+        options.constant_memory = LXW_TRUE;  // rows go to a file as written; texts inline
         m_book = workbook_new_opt(path.c_str(), &options);
         if (!m_book)
             throw SaveError{"libxlsxwriter nie utworzy\xB3 skoroszytu"};
@@ -57,8 +62,27 @@ public:
 
     void write()
     {
-        for (int i = 0; i < m_wb.sheetCount(); ++i)
-            writeSheet(m_wb.sheet(i), i == m_wb.activeSheetIndex());
+        std::vector<lxw_worksheet*> sheets;
+        for (int i = 0; i < m_wb.sheetCount(); ++i) {
+            lxw_worksheet* ws = workbook_add_worksheet(m_book, utf8(m_wb.sheet(i).name()));
+            if (!ws)
+                throw SaveError{"libxlsxwriter nie przyj\xB9\xB3 nazwy arkusza"};
+            sheets.push_back(ws);
+        }
+        prepareCellFormats();
+        writeAllRows(sheets);
+        for (int i = 0; i < m_wb.sheetCount(); ++i) {
+            Sheet& sheet = m_wb.sheet(i);
+            lxw_worksheet* ws = sheets[static_cast<std::size_t>(i)];
+            // Rows are written out as they end (constant memory); a column
+            // format to the last column, given first, would make each row
+            // visit all 16,384 columns.
+            writeColumns(ws, sheet);
+            if (sheet.splitRow() > 0)
+                worksheet_freeze_panes(ws, static_cast<lxw_row_t>(sheet.splitRow()), 0);
+            if (i == m_wb.activeSheetIndex())
+                worksheet_activate(ws);
+        }
         lxw_workbook* book = m_book;
         m_book = nullptr;  // closing frees it, whatever the outcome
         check(workbook_close(book));
@@ -71,14 +95,86 @@ private:
     std::unordered_map<std::uint32_t, lxw_format*> m_formats;
     std::string m_utf8;
 
-    // A NUL-terminated UTF-8 form of program text; valid until the next call.
-    const char* utf8(std::string_view programText, const char* cstr = nullptr)
+    // A NUL-terminated UTF-8 form of program text; valid until the next
+    // call with the same buffer.
+    static const char* utf8(std::string& buffer, std::string_view programText, const char* cstr = nullptr)
     {
         if (cstr && text::isAscii(programText))
             return cstr;
-        m_utf8.clear();
-        text::appendUtf8(m_utf8, programText);
-        return m_utf8.c_str();
+        buffer.clear();
+        text::appendUtf8(buffer, programText);
+        return buffer.c_str();
+    }
+    const char* utf8(std::string_view programText) { return utf8(m_utf8, programText); }
+
+    // The format of every style a cell or row uses, made before the rows are
+    // written on several threads, which then only look formats up; each
+    // format's index is fixed first, as libxlsxwriter would on first use.
+    void prepareCellFormats()
+    {
+        std::vector<bool> used(m_wb.styles().size(), false);
+        auto mark = [&](std::int64_t style) {
+            if (style > 0 && static_cast<std::size_t>(style) < used.size())
+                used[static_cast<std::size_t>(style)] = true;
+        };
+        for (int i = 0; i < m_wb.sheetCount(); ++i) {
+            const Sheet& sheet = m_wb.sheet(i);
+            for (int row = 1; row <= sheet.usedRows(); ++row) {
+                mark(sheet.rowStyle(row));
+                for (const Cell& cell : sheet.rowCells(row))
+                    mark(cell.style);
+            }
+        }
+        for (std::size_t style = 1; style < used.size(); ++style)
+            if (used[style])
+                lxw_format_get_xf_index(format(static_cast<std::uint32_t>(style)));
+    }
+
+    lxw_format* preparedFormat(std::uint32_t styleId) const
+    {
+        if (styleId == 0)
+            return nullptr;
+        auto it = m_formats.find(styleId);
+        if (it == m_formats.end())
+            throw SaveError{"libxlsxwriter nie doda\xB3 formatu"};
+        return it->second;
+    }
+
+    // Every sheet's rows, the biggest sheets first, on as many threads as
+    // there are processors: a worksheet in constant memory writes its rows
+    // to a file of its own.
+    void writeAllRows(const std::vector<lxw_worksheet*>& sheets)
+    {
+        std::vector<int> order(sheets.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = static_cast<int>(i);
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            return m_wb.sheet(a).cellCount() > m_wb.sheet(b).cellCount();
+        });
+        std::atomic<std::size_t> next{0};
+        std::vector<std::exception_ptr> faults(sheets.size());
+        auto work = [&] {
+            std::string buffer;
+            for (std::size_t k = next++; k < order.size(); k = next++) {
+                const auto i = static_cast<std::size_t>(order[k]);
+                try {
+                    writeRows(sheets[i], m_wb.sheet(static_cast<int>(i)), buffer);
+                } catch (...) {
+                    faults[i] = std::current_exception();
+                }
+            }
+        };
+        const std::size_t threads =
+            std::min<std::size_t>(sheets.size(), std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4));
+        std::vector<std::thread> helpers;
+        for (std::size_t t = 1; t < threads; ++t)
+            helpers.emplace_back(work);
+        work();
+        for (auto& h : helpers)
+            h.join();
+        for (const auto& fault : faults)
+            if (fault)
+                std::rethrow_exception(fault);
     }
 
     lxw_format* format(std::uint32_t styleId)
@@ -139,36 +235,38 @@ private:
         }
     }
 
-    void writeCell(lxw_worksheet* ws, const Sheet& sheet, int row, const Cell& cell)
+    void writeCell(lxw_worksheet* ws, int row, const Cell& cell, std::string& buffer) const
     {
         auto r = static_cast<lxw_row_t>(row - 1);
         auto c = static_cast<lxw_col_t>(cell.col - 1);
-        lxw_format* f = format(cell.style);
+        lxw_format* f = preparedFormat(cell.style);
         switch (cell.kind) {
         case CellKind::Blank:
             if (f)
                 check(worksheet_write_blank(ws, r, c, f));
             break;
         case CellKind::Number: check(worksheet_write_number(ws, r, c, cell.number, f)); break;
-        case CellKind::Text: check(worksheet_write_string(ws, r, c, utf8(cell.textView(), cell.textCStr()), f)); break;
+        case CellKind::Text:
+            check(worksheet_write_string(ws, r, c, utf8(buffer, cell.textView(), cell.textCStr()), f));
+            break;
         case CellKind::Bool: check(worksheet_write_boolean(ws, r, c, cell.number != 0, f)); break;
         case CellKind::Error: {
             std::string e(errorText(cell.error));
             check(worksheet_write_formula_str(ws, r, c, e.c_str(), f, e.c_str()));
             break;
         }
-        case CellKind::Formula: writeFormula(ws, sheet, row, cell, f); break;
+        case CellKind::Formula: writeFormula(ws, row, cell, f, buffer); break;
         }
     }
 
-    void writeFormula(lxw_worksheet* ws, const Sheet& sheet, int row, const Cell& cell, lxw_format* f)
+    void writeFormula(lxw_worksheet* ws, int row, const Cell& cell, lxw_format* f, std::string& buffer) const
     {
         auto r = static_cast<lxw_row_t>(row - 1);
         auto c = static_cast<lxw_col_t>(cell.col - 1);
         const Formula& formula = m_wb.formulas().formula(cell.formula);
         if (!formula.tree) {
             // Text the engine could not read as a formula stays as the text written.
-            check(worksheet_write_string(ws, r, c, utf8(formula.source), f));
+            check(worksheet_write_string(ws, r, c, utf8(buffer, formula.source), f));
             return;
         }
         std::string a1 = text::toUtf8(printFormulaA1(*formula.tree, row, cell.col, m_wb));
@@ -180,7 +278,7 @@ private:
             check(worksheet_write_formula_num(ws, r, c, a1.c_str(), f, v.boolean ? 1 : 0));
             break;
         case CellValue::Kind::Text:
-            check(worksheet_write_formula_str(ws, r, c, a1.c_str(), f, utf8(v.text)));
+            check(worksheet_write_formula_str(ws, r, c, a1.c_str(), f, utf8(buffer, v.text)));
             break;
         case CellValue::Kind::Error: {
             std::string e(errorText(v.error));
@@ -188,35 +286,26 @@ private:
             break;
         }
         }
-        (void)sheet;
     }
 
-    void writeSheet(Sheet& sheet, bool active)
+    void writeRows(lxw_worksheet* ws, const Sheet& sheet, std::string& buffer) const
     {
-        lxw_worksheet* ws = workbook_add_worksheet(m_book, utf8(sheet.name()));
-        if (!ws)
-            throw SaveError{"libxlsxwriter nie przyj\xB9\xB3 nazwy arkusza"};
-        writeColumns(ws, sheet);
         for (int row = 1; row <= sheet.usedRows(); ++row) {
             bool height = sheet.rowHeightSet(row);
             std::int32_t style = sheet.rowStyle(row);
             if (height || style >= 0)
                 check(worksheet_set_row(ws, static_cast<lxw_row_t>(row - 1),
                                         height ? sheet.rowHeight(row) : LXW_DEF_ROW_HEIGHT,
-                                        style >= 0 ? format(static_cast<std::uint32_t>(style)) : nullptr));
+                                        style >= 0 ? preparedFormat(static_cast<std::uint32_t>(style)) : nullptr));
             for (const Cell& cell : sheet.rowCells(row))
-                writeCell(ws, sheet, row, cell);
+                writeCell(ws, row, cell, buffer);
         }
-        if (sheet.splitRow() > 0)
-            worksheet_freeze_panes(ws, static_cast<lxw_row_t>(sheet.splitRow()), 0);
-        if (active)
-            worksheet_activate(ws);
     }
 };
 
-bool endsWithRootEnd(const std::vector<unsigned char>& xml)
+// Whether an XML part's text (or its first and last bytes) ends with the end of its root.
+bool endsWithRootEnd(std::string_view s)
 {
-    std::string_view s(reinterpret_cast<const char*>(xml.data()), xml.size());
     auto start = s.find('<', s.rfind("?>") == std::string_view::npos ? 0 : s.find("?>"));
     if (start == std::string_view::npos)
         return false;
@@ -231,23 +320,24 @@ bool endsWithRootEnd(const std::vector<unsigned char>& xml)
 
 // libxlsxwriter does not notice every failed write (a full disk gives a cut
 // file and success), so the written file is read back: every part must be
-// whole before it may replace the old file.
+// whole (its CRC and size as recorded, its XML ending with its root's end)
+// before it may replace the old file. One streaming read, no parse.
 void verify(const std::filesystem::path& path, int sheets)
 {
     try {
-        orcus::zip_archive_stream_fd stream(path.c_str());
-        orcus::zip_archive zip(&stream);
-        zip.load();
-        std::vector<unsigned char> part;
+        std::vector<CheckedZipEntry> parts;
+        try {
+            parts = checkZipFile(path);
+        } catch (const ZipCheckError& e) {
+            throw SaveError{text::fromUtf8(e.what())};
+        }
         int sheetParts = 0;
         bool workbookPart = false;
-        for (std::size_t i = 0; i < zip.get_file_entry_count(); ++i) {
-            std::string name(zip.get_file_entry_name(i));
+        for (const CheckedZipEntry& part : parts) {
+            const std::string& name = part.name;
             if (name.empty() || name.back() == '/')
                 continue;
-            if (!zip.read_file_entry(name, part))
-                throw SaveError{"w zapisanym pliku brak " + name};
-            if ((name.ends_with(".xml") || name.ends_with(".rels")) && !endsWithRootEnd(part))
+            if ((name.ends_with(".xml") || name.ends_with(".rels")) && !endsWithRootEnd(part.edges))
                 throw SaveError{"zapisany plik jest niepe\xB3ny (" + name + ")"};
             sheetParts += name.starts_with("xl/worksheets/sheet") ? 1 : 0;
             workbookPart = workbookPart || name == "xl/workbook.xml";

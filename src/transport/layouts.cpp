@@ -2,6 +2,9 @@
 
 #include "operation/operation.h"
 
+#include "jpkforms/forms.h"
+
+#include <set>
 #include <string>
 
 namespace zbir::workbook {
@@ -113,7 +116,31 @@ void declareFa(xmlsheet::FieldMap& map)
     }
 }
 
+void declareElements(const jpkforms::Section& section, std::set<std::string_view>& seen,
+                     xmlsheet::FieldMap& map)
+{
+    for (const jpkforms::RecordElement& e : section.elements) {
+        if (!seen.insert(e.name).second)
+            continue;
+        if (e.kind)
+            map.addWithKind(e.column, e.name, e.kind);
+        else
+            map.add(e.column, e.name);
+    }
+}
+
 }  // namespace
+
+void declareV7Layout(xmlsheet::FieldMap& map)
+{
+    std::set<std::string_view> seen;
+    for (const jpkforms::Form& f : jpkforms::forms())
+        if (f.family == jpkforms::Family::V7)
+            declareElements(f.sales, seen, map);
+    for (const jpkforms::Form& f : jpkforms::forms())
+        if (f.family == jpkforms::Family::V7)
+            declareElements(f.purchases, seen, map);
+}
 
 void declareLayout(int jpkType, xmlsheet::FieldMap& map)
 {

@@ -11,4 +11,9 @@ namespace zbir::workbook {
 // order; the others add nothing.
 void declareLayout(int jpkType, xmlsheet::FieldMap& map);
 
+// The layout of the JPK_V7M / JPK_V7K forms, whatever the group's type: the
+// union of every V7 version's record elements (jpkforms), sales first, each
+// element once, in its column of the forms table.
+void declareV7Layout(xmlsheet::FieldMap& map);
+
 }  // namespace zbir::workbook

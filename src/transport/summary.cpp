@@ -2,6 +2,7 @@
 
 #include "operation/operation.h"
 #include "base/formatters.h"
+#include "jpkforms/forms.h"
 #include "spreadsheet/automation.h"
 #include "xmlsheet/sheet_writer.h"
 
@@ -34,7 +35,54 @@ constexpr Label kLabels[] = {
     {45, "nab. TiU"},   {46, "ptiu TiU"},
 };
 
+// An amount column of -SUMA-, from the layout that filled it.
+struct Amount {
+    const xmlsheet::FieldEntry* entry;
+    std::string heading;
+    std::string label;
+};
+
+// The amount columns of the layouts the run used, each column once: the V7
+// layout's first.
+std::vector<Amount> amountColumns(const xmlsheet::TransportContext& ctx)
+{
+    std::vector<Amount> out;
+    auto taken = [&](int column) {
+        return std::any_of(out.begin(), out.end(), [&](const Amount& a) { return a.entry->column == column; });
+    };
+    if (ctx.v7Used) {
+        for (int i = 1; i <= ctx.v7map.count(); ++i) {
+            const xmlsheet::FieldEntry& e = ctx.v7map.entry(i);
+            if (e.kind != 'K' || taken(e.column))
+                continue;
+            const std::string name = e.tag.substr(1, e.tag.size() - 2);
+            out.push_back({&e, name, v7Label(name)});
+        }
+    }
+    if (ctx.mapUsed || !ctx.v7Used) {
+        for (int i = 1; i <= ctx.map.count(); ++i) {
+            const xmlsheet::FieldEntry& e = ctx.map.entry(i);
+            if (e.kind != 'K' || taken(e.column))
+                continue;
+            out.push_back({&e, "K_" + integerText(e.column), shortLabel(e.column)});
+        }
+    }
+    return out;
+}
+
 }  // namespace
+
+std::string v7Label(std::string_view name)
+{
+    for (const jpkforms::Form& f : jpkforms::forms()) {
+        if (f.family != jpkforms::Family::V7)
+            continue;
+        for (const jpkforms::Section* s : {&f.sales, &f.purchases})
+            if (const jpkforms::RecordElement* e = jpkforms::findElement(*s, name))
+                return std::string(e->label);
+    }
+    return {};
+}
 
 std::string shortLabel(int column)
 {
@@ -59,7 +107,6 @@ std::string sheetTotalFormula(const std::string& sheetName, int column)
 void buildSummary(xmlsheet::TransportContext& ctx)
 {
     Application& xl = ctx.xl;
-    const xmlsheet::FieldMap& map = ctx.map;
     const std::vector<std::string>& files = ctx.app.files();
     const int n = static_cast<int>(files.size());
 
@@ -68,20 +115,18 @@ void buildSummary(xmlsheet::TransportContext& ctx)
     xl.setColumnsWidth(kPlaceholderWidth);
 
     // Widest amount column over the file sheets 2 .. N+1.
-    std::vector<std::pair<int, double>> widths;  // amount columns in map order
-    for (int i = 1; i <= map.count(); ++i)
-        if (map.entry(i).kind == 'K')
-            widths.emplace_back(map.entry(i).column, 0.0);
-    if (!widths.empty()) {
+    const std::vector<Amount> amounts = amountColumns(ctx);
+    std::vector<double> widths(amounts.size(), 0.0);
+    if (!amounts.empty()) {
         for (int k = 2; k <= n + 1; ++k) {
             xl.sheetsSelect(k);
-            for (auto& [column, width] : widths)
-                width = std::max(width, xl.columnWidth(column));
+            for (std::size_t a = 0; a < amounts.size(); ++a)
+                widths[a] = std::max(widths[a], xl.columnWidth(amounts[a].entry->column));
         }
         xl.sheetsSelect(1);
     }
-    for (const auto& [column, width] : widths)
-        xl.setColumnWidth(column, width > kNarrow ? width + 4 : width);
+    for (std::size_t a = 0; a < amounts.size(); ++a)
+        xl.setColumnWidth(amounts[a].entry->column, widths[a] > kNarrow ? widths[a] + 4 : widths[a]);
 
     for (int k = 2; k <= n + 1; ++k)
         xl.setCellValue(k + 2, 1, files[static_cast<std::size_t>(k - 2)]);
@@ -89,11 +134,10 @@ void buildSummary(xmlsheet::TransportContext& ctx)
     xl.setScreenUpdating(true);
     xl.cellsAutoFit();
 
-    for (int i = 1; i <= map.count(); ++i) {
-        const xmlsheet::FieldEntry& e = map.entry(i);
-        if (e.filled != 'L')
+    for (const Amount& a : amounts) {
+        if (a.entry->filled != 'L')
             continue;
-        const int c = e.column;
+        const int c = a.entry->column;
         if (xl.columnWidth(c) <= kNarrow)
             continue;
         for (int k = 2; k <= n + 1; ++k) {
@@ -101,8 +145,8 @@ void buildSummary(xmlsheet::TransportContext& ctx)
             xl.setCellFormulaR1C1(k + 2, c, sheetTotalFormula(xl.sheetsName(k), c));
             xl.setCellBold(k + 2, c, xl.cellValue(k + 2, c) != "0");
         }
-        xl.setCellValue(1, c, "K_" + integerText(c));
-        xl.setCellValue(2, c, shortLabel(c));
+        xl.setCellValue(1, c, a.heading);
+        xl.setCellValue(2, c, a.label);
         xl.setCellNumberFormat(n + 5, c, kAmountFormat);
         xl.setCellFormulaR1C1(n + 5, c, "=SUM(R4C:R" + integerText(n + 3) + "C)");
     }

@@ -2,12 +2,14 @@
 
 #include "operation/operation.h"
 #include "base/durable_file.h"
+#include "base/formatters.h"
 #include "base/winfs.h"
 #include "spreadsheet/automation.h"
 #include "transport/layouts.h"
 #include "transport/summary.h"
 #include "xmlsheet/sheet_writer.h"
 
+#include <algorithm>
 #include <fstream>
 
 namespace zbir::workbook {
@@ -104,12 +106,20 @@ bool Transport::run()
     xmlsheet::TransportContext ctx(m_app, xl);
     ctx.map.clear();
     declareLayout(m_app.jpkType, ctx.map);
+    declareV7Layout(ctx.v7map);
 
     for (std::size_t i = 0; i < m_app.files().size(); ++i) {
         if (m_app.state != 1)
             continue;
         m_doing = m_app.files()[i];
         xmlsheet::transportFile(ctx, static_cast<int>(i));
+    }
+
+    // Earlier plain copies go once every file has its new copy: a run that
+    // stops or fails on the way leaves them as they were.
+    if (m_app.state == 1 && ctx.faults.empty()) {
+        m_doing = "TXT";
+        cleanTxtFolder(m_app, ctx.copies);
     }
 
     m_doing = "-SUMA-";
@@ -131,6 +141,8 @@ bool Transport::run()
         saved = false;
     }
     xl.setDisplayAlerts(true);
+    if (saved && ctx.schemaProblems > 0)
+        m_app.showProgress(schemaSummary(ctx.schemaProblems, ctx.filesWithProblems));
     if (saved && !ctx.faults.empty())
         m_app.showError(ctx.faults.front());
     return saved && ctx.faults.empty();
@@ -157,8 +169,7 @@ bool Transport::prepareWorkbook(Application& xl)
     if (start == StartCase::New && fs::exists(fs::symlink_status(path, ec)))
         start = StartCase::Filled;  // unreadable: kept aside, never overwritten
 
-    if (!fs::create_directory(m_app.resolve("TXT"), ec))
-        cleanTxtFolder(m_app);
+    fs::create_directory(m_app.resolve("TXT"), ec);
 
     switch (start) {
     case StartCase::New:
@@ -250,15 +261,24 @@ std::string previousVersionName(const fs::path& folder, const std::string& name)
     throw std::runtime_error("Brak wolnej nazwy dla " + name);
 }
 
+std::string schemaSummary(int problems, int files)
+{
+    return "Schemat: uwag " + base::integerText(problems) + " w plikach: " + base::integerText(files) +
+           ", zob. ZBIR.LOG";
+}
+
 std::string logName(const std::string& name)
 {
     std::string s = name.size() > 35 ? name.substr(name.size() - 35) : name;
     return std::string(38 - s.size(), '.') + s;
 }
 
-void cleanTxtFolder(App& app)
+void cleanTxtFolder(App& app, const std::vector<fs::path>& keep)
 {
-    const std::vector<std::string> found = base::winfs::findFiles(app.resolve("TXT"), "*.TXT");
+    std::vector<std::string> found = base::winfs::findFiles(app.resolve("TXT"), "*.TXT");
+    std::erase_if(found, [&](const std::string& name) {
+        return std::find(keep.begin(), keep.end(), app.resolve("TXT\\" + name)) != keep.end();
+    });
     if (found.empty())
         return;
     app.logEvent(5, "wszystkich poprzednich poprawnych plik\xF3w z podkatalogu TXT");

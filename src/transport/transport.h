@@ -5,6 +5,7 @@
 // spreadsheet's automation interface.
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace zbir::operation { class Operation; }
 
@@ -27,11 +28,17 @@ std::filesystem::path workbookPath(const operation::Operation& app);
 // reading. Raises std::runtime_error when every name is taken.
 std::string previousVersionName(const std::filesystem::path& folder, const std::string& name);
 
+// The status line after a transport whose inputs broke their schemas, at most
+// 50 characters for up to 99 999 problems in up to 999 files: how many, where
+// to read them.
+std::string schemaSummary(int problems, int files);
+
 // A name for the run log: its last 35 characters, padded on the left with
 // "." to 38 characters.
 std::string logName(const std::string& name);
 
-// Empties TXT of the working folder of its *.TXT files, with log lines.
-void cleanTxtFolder(operation::Operation& app);
+// Empties TXT of the working folder of its *.TXT files but those in `keep`
+// (this run's copies), with log lines.
+void cleanTxtFolder(operation::Operation& app, const std::vector<std::filesystem::path>& keep = {});
 
 }  // namespace zbir::workbook

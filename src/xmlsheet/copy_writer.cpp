@@ -82,17 +82,26 @@ void CopyWriter::appendText(std::string_view programText)
         m_out += encoding::windows1250ToUtf8(programText);
 }
 
-void CopyWriter::appendTag(const std::string& tag, const std::string& attributes)
+// "<" + prefix + the tag's name, its attributes and ">"; `tag` is "<Name>"
+// or "</Name>".
+void CopyWriter::appendTag(const std::string& tag, const std::string& prefix, const std::string& attributes)
 {
-    if (attributes.empty() || tag.empty() || tag.back() != '>') {
-        appendText(tag);
+    std::string_view rest = tag;
+    if (!prefix.empty() && !tag.empty()) {
+        const std::size_t open = tag.starts_with("</") ? 2 : 1;
+        appendText(rest.substr(0, open));
+        appendText(prefix);
+        rest.remove_prefix(open);
+    }
+    if (attributes.empty() || rest.empty() || rest.back() != '>') {
+        appendText(rest);
         if (!attributes.empty()) {
             m_out += ' ';
             appendText(attributes);
         }
         return;
     }
-    appendText(std::string_view(tag).substr(0, tag.size() - 1));
+    appendText(rest.substr(0, rest.size() - 1));
     m_out += ' ';
     appendText(attributes);
     m_out += '>';
@@ -127,26 +136,34 @@ void CopyWriter::comment(const Comment& item)
 void CopyWriter::opening(const ContainerOpening& item)
 {
     indent(item.level);
-    appendTag(item.tag, item.attributes);
+    appendTag(item.tag, item.prefix, item.attributes);
     endLine();
 }
 
 void CopyWriter::closing(const ContainerClosing& item)
 {
     indent(item.level);
-    appendText(item.tag);
+    appendTag(item.tag, item.prefix, {});
     endLine();
 }
 
 void CopyWriter::element(const Element& item)
 {
     indent(item.level);
-    appendTag(item.tag, item.attributes);
-    std::uint8_t flag = 0;
-    encoding::appendUtf8ForXml(m_out, item.value, flag);
-    if (flag)
-        m_scanner.raiseModified();
-    appendText(item.closingTag);
+    appendTag(item.tag, item.prefix, item.attributes);
+    if (!(m_keepEmpty && item.filledIn)) {
+        std::uint8_t flag = 0;
+        encoding::appendUtf8ForXml(m_out, item.value, flag);
+        if (flag)
+            m_scanner.raiseModified();
+    }
+    if (item.prefix.empty()) {
+        appendText(item.closingTag);
+    } else {
+        m_out += "</";
+        appendText(item.prefix);
+        appendText(std::string_view(item.tag).substr(1));
+    }
     endLine();
 }
 

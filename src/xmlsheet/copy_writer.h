@@ -1,7 +1,9 @@
 #pragma once
 // The corrected copy of a JPK file: the scanner's items written back as UTF-8
 // XML lines (CR LF), two blanks of indent per level below the root, the
-// declaration rewritten to utf-8 and the values escaped for XML.
+// declaration rewritten to utf-8 and the values escaped for XML. Every tag
+// keeps the namespace prefix the file gave it, so that every element stays in
+// its namespace.
 
 #include "xmlsheet/scan_items.h"
 #include "xmlsheet/xml_scanner.h"
@@ -21,6 +23,10 @@ public:
     CopyWriter& operator=(const CopyWriter&) = delete;
 
     void create(const std::filesystem::path& tempPath);  // the temporary file "xx"; throws std::runtime_error on failure
+    // An element the file left empty stays empty rather than taking the
+    // scanner's value: for a file valid against its schema, whose copy must
+    // stay valid (an empty element may be a container of optional parts).
+    void keepEmptyElements(bool on) { m_keepEmpty = on; }
     void close();                                         // throws std::runtime_error when writing failed
 
     void declaration(const Declaration& item) override;
@@ -32,7 +38,7 @@ public:
 private:
     void indent(int level);
     void appendText(std::string_view programText);
-    void appendTag(const std::string& tag, const std::string& attributes);
+    void appendTag(const std::string& tag, const std::string& prefix, const std::string& attributes);
     void endLine();
     void flush();
 
@@ -41,6 +47,7 @@ private:
     std::filesystem::path m_path;
     std::string m_out;
     bool m_failed = false;
+    bool m_keepEmpty = false;
 };
 
 // "TXT\" + file name less its last three characters + "XML" (modified) or "TXT" (not modified), program text.

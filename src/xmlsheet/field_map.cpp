@@ -18,6 +18,8 @@ void FieldMap::add(int column, std::string_view name)
 {
     if (m_count >= kCapacity)
         throw std::length_error("field-to-column map full");
+    if (column < 0 || column > kMaxColumn)
+        throw std::out_of_range("field-to-column map: column out of range");
     FieldEntry& e = m_entries[static_cast<size_t>(m_count)];
     ++m_count;
     e.column = static_cast<std::uint8_t>(column);

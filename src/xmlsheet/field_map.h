@@ -20,9 +20,11 @@ class FieldMap {
 public:
     static constexpr int kCapacity = 200;
     static constexpr int kUnmappedColumn = 75;
+    static constexpr int kMaxColumn = 255;  // what an entry's column holds
 
     void clear();
-    // Raises std::length_error beyond kCapacity entries.
+    // Raises std::length_error beyond kCapacity entries, std::out_of_range
+    // for a column outside 0..kMaxColumn.
     void add(int column, std::string_view name);
     void addWithKind(int column, std::string_view name, char kind);
 

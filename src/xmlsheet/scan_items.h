@@ -21,17 +21,21 @@ struct Comment {
     std::string text;  // "<!-- ... -->"
 };
 
+// Tags come without their namespace prefix; `prefix` holds it as the file
+// wrote it ("tns:"), or is empty.
 struct ContainerOpening {
     int level = 0;
     std::string tag;
     std::string attributes;  // may be empty
     OpeningClass cls = OpeningClass::Other;
+    std::string prefix{};
 };
 
 struct ContainerClosing {
     int level = 0;
     std::string tag;  // closing tag, "</Name>"
     bool recordListRunning = false;
+    std::string prefix{};
 };
 
 struct Element {
@@ -41,6 +45,8 @@ struct Element {
     std::string value;       // program text, never empty ("BRAK" filled in)
     std::string closingTag;  // "</Name>"
     int column = 0;          // from the field-to-column map; 75 when unmapped
+    std::string prefix{};    // of the opening tag
+    bool filledIn{};         // the file gave no value: `value` is the scanner's
 };
 
 class ScanConsumer {

@@ -3,6 +3,9 @@
 #include "encoding/charset.h"
 #include "operation/operation.h"
 #include "base/formatters.h"
+#include "encoding/charset.h"
+#include "jpkforms/forms.h"
+#include "jpkforms/schema_check.h"
 #include "spreadsheet/automation.h"
 #include "xmlsheet/copy_writer.h"
 #include "xmlsheet/xml_scanner.h"
@@ -24,12 +27,34 @@ bool forbiddenInSheetName(char c)
            static_cast<unsigned char>(c) < 0x20;
 }
 
+// UTF-8 as libxml2 hands it over, in program text.
+std::string programText(const std::string& utf8)
+{
+    return std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })
+               ? utf8
+               : encoding::utf8ToWindows1250(utf8);
+}
+
 std::string baseName(const std::string& fileName)
 {
     return fileName.substr(0, fileName.find('.'));
 }
 
 }  // namespace
+
+std::vector<std::string> schemaMessages(const std::string& fileName, const jpkforms::CheckResult& check)
+{
+    std::vector<std::string> out;
+    for (const jpkforms::SchemaProblem& p : check.problems) {
+        std::string text = fileName;
+        if (p.line > 0)
+            text += ", wiersz " + integerText(p.line);
+        out.push_back(text + ": " + programText(p.message));
+    }
+    if (out.empty() && check.verdict != jpkforms::Verdict::Valid)
+        out.push_back(fileName + ": plik niezgodny ze schematem");
+    return out;
+}
 
 std::string sheetNameFor(const std::string& fileName)
 {
@@ -69,6 +94,7 @@ std::string fallbackSheetName(const std::string& fileName, int attempt)
 
 SheetWriter::SheetWriter(TransportContext& ctx, int index, ScanConsumer* copy)
     : m_ctx(ctx),
+      m_map(&ctx.map),
       m_xl(ctx.xl),
       m_index(index),
       m_copy(copy),
@@ -91,10 +117,12 @@ void SheetWriter::start()
     m_xl.selectionSetFontSize(8);
     m_xl.selectionSetColumnWidth(0.14);
     m_xl.setCellValue(1, kTextColumn, m_fileName);
+    if (!m_rootNamespace.empty())
+        m_xl.setCellValue(1, kNamespaceColumn, m_rootNamespace);
     m_xl.rangeSelect("A1");
 
-    for (int i = 1; i <= m_ctx.map.count(); ++i) {
-        const FieldEntry& e = m_ctx.map.entry(i);
+    for (int i = 1; i <= m_map->count(); ++i) {
+        const FieldEntry& e = m_map->entry(i);
         switch (e.kind) {
         case 'C': m_xl.setColumnHorizontalAlignment(e.column, workbook::xl::Center); break;
         case 'P': m_xl.setColumnHorizontalAlignment(e.column, workbook::xl::Right); break;
@@ -148,7 +176,7 @@ void SheetWriter::writeCell(int column, const std::string& value, bool formula)
     const int r = m_row;
     if (value == "false")
         return;
-    if (FieldEntry* e = m_ctx.map.findEntryForColumn(column); e && e->kind == 'K') {
+    if (FieldEntry* e = m_map->findEntryForColumn(column); e && e->kind == 'K') {
         if (value == "0")
             return;
         e->filled = 'L';
@@ -235,6 +263,8 @@ void SheetWriter::element(const Element& item)
     if (item.column == FieldMap::kUnmappedColumn) {
         writeInNewRow(kStructureBase + item.level, item.tag);
         writeCell(FieldMap::kUnmappedColumn, item.value);
+        if (!item.attributes.empty())
+            writeCell(kTextColumn, item.attributes);
         return;
     }
     if (m_row == 0)  // a field before anything else: row 0 does not exist
@@ -246,6 +276,8 @@ void SheetWriter::element(const Element& item)
             m_xl.setCellValue(m_recordTagRow, item.column, item.tag);
     }
     writeCell(item.column, item.value);
+    if (!item.attributes.empty())
+        writeCell(kTextColumn, item.attributes);
 }
 
 void SheetWriter::finish()
@@ -256,8 +288,8 @@ void SheetWriter::finish()
     // run backwards over row 1 and the totals row themselves.
     if (totalsRow > 2) {
         const std::string sum = "=SUM(R2C:R" + integerText(totalsRow - 1) + "C)";
-        for (int i = 1; i <= m_ctx.map.count(); ++i) {
-            const FieldEntry& e = m_ctx.map.entry(i);
+        for (int i = 1; i <= m_map->count(); ++i) {
+            const FieldEntry& e = m_map->entry(i);
             if (e.filled == 'L')
                 writeCell(e.column, sum, true);
         }
@@ -269,21 +301,43 @@ void SheetWriter::finish()
 void transportFile(TransportContext& ctx, int index)
 {
     operation::Operation& app = ctx.app;
-    XmlScanner scanner(ctx.map, app.jpkType, [&app] { return app.state == 1; });
+    const std::filesystem::path input = app.resolve("..\\" + app.files().at(static_cast<std::size_t>(index)));
+    // The form decides the layout before the scan begins.
+    const std::string ns = jpkforms::rootNamespaceOfFile(input);
+    const jpkforms::Form* form = jpkforms::findForm(ns);
+    const bool v7 = form && form->family == jpkforms::Family::V7;
+    (v7 ? ctx.v7Used : ctx.mapUsed) = true;
+    FieldMap& layout = v7 ? ctx.v7map : ctx.map;
+
+    XmlScanner scanner(layout, app.jpkType, [&app] { return app.state == 1; });
     CopyWriter copy(scanner);
     SheetWriter writer(ctx, index, &copy);
+    writer.setLayout(layout);
+    writer.setRootNamespace(programText(ns));
     writer.start();
     auto report = [&](const std::string& fault) {  // names the file
         ctx.faults.push_back(fault);
         app.logEvent(9, fault);
         app.showError(fault);
     };
-    if (!scanner.open(app.resolve("..\\" + writer.fileName()))) {
+    if (!scanner.open(input)) {
         // Listed but gone, unreadable or a folder: its sheet keeps only the
         // name, and the run does not count as complete.
         report(writer.fileName() + ": nie mo\xBFna odczyta\xE6 pliku");
         return;
     }
+
+    // The file against its schema, before the scan: the copy of a valid file
+    // must stay valid.
+    const jpkforms::CheckResult check = jpkforms::checkFile(input);
+    const std::vector<std::string> problems = schemaMessages(writer.fileName(), check);
+    for (const std::string& p : problems) {
+        app.logEvent(9, p);
+        app.showDetail(p);
+    }
+    ctx.schemaProblems += static_cast<int>(problems.size());
+    ctx.filesWithProblems += problems.empty() ? 0 : 1;
+    copy.keepEmptyElements(check.verdict == jpkforms::Verdict::Valid);
 
     // Only a copy of the whole file takes its place in TXT: one cut short by
     // a stop, a fault of the scanner or a failed write (a full disk) is
@@ -298,9 +352,11 @@ void transportFile(TransportContext& ctx, int index)
         std::filesystem::remove(temp, ec);
         throw;
     }
-    if (scanner.complete())
-        placeCopy(temp, app.resolve(copyName(writer.fileName(), scanner.modified())));
-    else
+    if (scanner.complete()) {
+        const std::filesystem::path target = app.resolve(copyName(writer.fileName(), scanner.modified()));
+        if (placeCopy(temp, target))
+            ctx.copies.push_back(target);
+    } else
         std::filesystem::remove(temp, ec);
 
     if (!scanner.error().empty())

@@ -4,9 +4,11 @@
 // unmapped elements in column 75, and SUM formulas for the amount columns in
 // the last row and in row 1.
 
+#include "jpkforms/schema_check.h"
 #include "xmlsheet/field_map.h"
 #include "xmlsheet/scan_items.h"
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,9 +23,16 @@ struct TransportContext {
 
     operation::Operation& app;
     workbook::Application& xl;
-    FieldMap map;             // declared once per run; filled marks collect over the group
+    FieldMap map;             // the group type's layout, declared once per run; filled marks
+                              // collect over the group
+    FieldMap v7map;           // the layout of the V7 forms' files (the driver declares it)
+    bool v7Used = false;      // a file of a V7 form was laid out with v7map
+    bool mapUsed = false;     // another file was laid out with map
     long long records = 0;    // record rows written in this run (progress)
     std::vector<std::string> faults;  // files that ended early: "NAME: message"
+    std::vector<std::filesystem::path> copies;  // text copies placed in TXT by this run
+    int schemaProblems = 0;   // problems the input check found, over the group
+    int filesWithProblems = 0;
 };
 
 // Lays one file's scanner items out on the sheet added for it. Every item is
@@ -33,10 +42,20 @@ public:
     static constexpr int kStructureBase = 52;  // structure tags go to 52 + level
     static constexpr int kTextColumn = 77;     // file name, declaration, comments, attributes
 
+    static constexpr int kNamespaceColumn = 76;  // (1, 76): the input's root namespace
+
     SheetWriter(TransportContext& ctx, int index, ScanConsumer* copy = nullptr);
 
+    // The layout the file's values go by (the context's map unless set),
+    // before start().
+    void setLayout(FieldMap& layout) { m_map = &layout; }
+    // The root namespace of the input as it has it (program text); start()
+    // puts it into (1, 76), where a later build reads the file's form.
+    void setRootNamespace(std::string ns) { m_rootNamespace = std::move(ns); }
+
     // Status line, new sheet after sheet index + 1 with its name and set-up,
-    // the file name in (1, 77), column formats by the map.
+    // the file name in (1, 77), the root namespace in (1, 76), column formats
+    // by the layout.
     void start();
     // Totals row (SUM formulas for every marked amount column, also in row 1)
     // and "LuKa-Werks" in column 1.
@@ -62,11 +81,13 @@ private:
     void countRecord();
 
     TransportContext& m_ctx;
+    FieldMap* m_map;  // the layout, never null
     workbook::Application& m_xl;
     int m_index;
     ScanConsumer* m_copy;
     std::string m_fileName;
     std::string m_sheetName;
+    std::string m_rootNamespace;
     int m_row = 0;
     int m_recordTagRow = 0;
     bool m_headingsWanted = false;
@@ -85,12 +106,20 @@ bool isValidSheetName(const std::string& name);
 // its extension when that is empty), later attempts add " (2)", " (3)", ...
 std::string fallbackSheetName(const std::string& fileName, int attempt);
 
+// The input check's problems as messages (program text), one a problem:
+// "NAME, wiersz 12: the schema's words" ("NAME: ..." without a line).
+std::vector<std::string> schemaMessages(const std::string& fileName, const jpkforms::CheckResult& check);
+
 // Sheet names compared as the spreadsheet does: without regard to the case of
 // ASCII and Polish letters.
 bool sameSheetName(const std::string& a, const std::string& b);
 
-// One file of the group's list: its sheet, one scan serving the sheet and the
-// text copy in TXT, the copy's final name, the totals.
+// One file of the group's list: its sheet, laid out by the layout of its form
+// (V7 forms by the context's v7map, every other file by its map), the check
+// of the file against the schema of its namespace (each problem to the run
+// log and the window port's notices; the transport goes on), one scan
+// serving the sheet and the text copy in TXT, the copy's final name, the
+// totals.
 void transportFile(TransportContext& ctx, int index);
 
 }  // namespace zbir::xmlsheet

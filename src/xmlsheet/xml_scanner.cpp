@@ -3,6 +3,7 @@
 #include "encoding/charset.h"
 #include "encoding/codepage.h"
 #include "base/winfs.h"
+#include "jpkforms/forms.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -442,29 +443,22 @@ void XmlScanner::takeComment(ScanConsumer& consumer, std::size_t length)
     consumer.comment(item);
 }
 
-// The closing tag ahead loses its prefix when the first ":" lies among the
-// seven characters after "</" with no ">" before it.
-void XmlScanner::stripClosingPrefixAhead()
+// Length of the closing tag of the element `rawTag` ("<Name>") at the start
+// of the window, with any prefix or none and blanks before its ">"; 0 when
+// something else comes.
+std::size_t XmlScanner::closingAhead(std::string_view rawTag)
 {
-    std::size_t lt = avail() > 0 && *cur() == '<' ? 0 : find('<', 0);
-    if (lt == std::string::npos)
-        return;
-    ensure(lt + 9);
-    const char* w = cur() + lt;
-    std::size_t have = std::min<std::size_t>(avail() - lt, 9);
-    if (have < 3 || w[1] != '/')
-        return;
-    for (std::size_t k = 2; k < have; ++k) {
-        if (w[k] == '>')
-            return;
-        if (w[k] == ':') {
-            // Remove w[2..k] by moving what comes before it forward.
-            std::size_t removed = k - 1;
-            std::memmove(m_buf.data() + m_pos + removed, m_buf.data() + m_pos, lt + 2);
-            m_pos += removed;
-            return;
-        }
-    }
+    if (!ensure(2) || cur()[0] != '<' || cur()[1] != '/')
+        return 0;
+    const std::size_t gt = find('>', 2);
+    if (gt == std::string::npos)
+        return 0;
+    std::string_view name(cur() + 2, gt - 2);
+    while (!name.empty() && name.back() == ' ')
+        name.remove_suffix(1);
+    if (const std::size_t colon = name.find(':'); colon != std::string_view::npos)
+        name.remove_prefix(colon + 1);
+    return name == rawTag.substr(1, rawTag.size() - 2) ? gt + 1 : 0;
 }
 
 // The value of an element: the text up to the next "<" (CDATA sections
@@ -579,23 +573,28 @@ bool XmlScanner::step(ScanConsumer& consumer)
         }
     }
     std::size_t colon = m_rawTag.find(':');
+    m_rawPrefix.clear();
     if (colon != std::string::npos) {
         std::size_t start = m_rawTag.starts_with("</") ? 2 : 1;
-        if (colon >= start)
+        if (colon >= start) {
+            m_rawPrefix.assign(m_rawTag, start, colon - start + 1);
             m_rawTag.erase(start, colon - start + 1);
+        }
     }
-    stripClosingPrefixAhead();
-    if (m_fault)
-        return false;
 
     std::string& tag = m_tag;
     toProgramText(m_rawTag, tag);
+    if (encoding::asciiPrefixLength(m_rawPrefix) == m_rawPrefix.size())
+        m_prefix = m_rawPrefix;
+    else
+        toProgramText(m_rawPrefix, m_prefix);
 
     // A closing tag of the innermost open container.
     if (m_depth >= 1 && tag == m_stack[static_cast<std::size_t>(m_depth)]) {
         m_closing.level = m_depth;
         m_closing.tag = tag;
         m_closing.recordListRunning = !m_recordTag.empty();
+        m_closing.prefix = m_prefix;
         consumer.closing(m_closing);
         --m_depth;
         return true;
@@ -617,7 +616,7 @@ bool XmlScanner::step(ScanConsumer& consumer)
             m_opening.cls = OpeningClass::RecordRepeat;
         } else {
             if (tag == "<JPK>") {
-                std::string normal = normaliseRootAttributes(m_opening.attributes, m_jpkType);
+                std::string normal = normaliseRootAttributes(m_opening.attributes, m_jpkType, m_prefix);
                 if (normal != m_opening.attributes)
                     m_modified = true;
                 m_opening.attributes = std::move(normal);
@@ -637,6 +636,7 @@ bool XmlScanner::step(ScanConsumer& consumer)
                 top.resize(kStackTagLength);
         }
         m_opening.tag = tag;
+        m_opening.prefix = m_prefix;
         consumer.opening(m_opening);
         return true;
     }
@@ -648,7 +648,10 @@ bool XmlScanner::step(ScanConsumer& consumer)
         makeClosing(m_rawClosing, m_rawTag);
         if (!takeValue(e.value))
             return false;
-        if (!startsWith(m_rawClosing)) {
+        const std::size_t closing = closingAhead(m_rawTag);
+        if (m_fault)
+            return false;
+        if (closing == 0) {
             // Mixed content: the element is dropped.
             if (!m_fault && !(tag.size() > 1 && tag[1] == '/')) {
                 if (find('<', 0) == std::string::npos)
@@ -658,7 +661,7 @@ bool XmlScanner::step(ScanConsumer& consumer)
             }
             return !m_fault;
         }
-        consume(m_rawClosing.size());
+        consume(closing);
     }
     e.level = m_depth + 1;
     e.column = columnFor(tag);
@@ -668,6 +671,8 @@ bool XmlScanner::step(ScanConsumer& consumer)
     else
         makeClosing(e.closingTag, tag);
     e.tag = tag;
+    e.prefix = m_prefix;
+    e.filledIn = e.value.empty();
     if ((e.tag == "<PodatekNaliczony>" || e.tag == "<PodatekNalezny>") && (e.value.empty() || e.value == "-")) {
         e.value.clear();  // (clear and append: GCC 12 warns falsely on assigning a literal here)
         e.value += '0';
@@ -681,68 +686,88 @@ bool XmlScanner::step(ScanConsumer& consumer)
     return true;
 }
 
-std::string normaliseRootAttributes(std::string_view attributes, int jpkType)
+namespace {
+
+// One attribute of an attribute text: its name and where its value lies.
+struct Attribute {
+    std::string_view name;
+    std::size_t valueAt = 0;
+    std::size_t valueLength = 0;
+};
+
+std::vector<Attribute> attributeList(std::string_view text)
 {
-    // Attributes apart by blanks; a blank inside a quoted value (a line end
-    // or TAB read as one) belongs to its attribute.
-    std::vector<std::string> items;
-    for (std::size_t i = 0; i < attributes.size();) {
-        if (attributes[i] == ' ') {
+    std::vector<Attribute> out;
+    std::size_t i = 0;
+    auto blank = [&](std::size_t at) { return at < text.size() && (text[at] == ' ' || text[at] == '\t'); };
+    while (i < text.size()) {
+        while (blank(i))
             ++i;
+        const std::size_t nameAt = i;
+        while (i < text.size() && text[i] != '=' && text[i] != ' ' && text[i] != '\t')
+            ++i;
+        Attribute a{text.substr(nameAt, i - nameAt)};
+        while (blank(i))
+            ++i;
+        if (i >= text.size() || text[i] != '=') {
+            if (i == nameAt)
+                ++i;  // a stray character
             continue;
         }
-        std::size_t end = i;
-        char quote = 0;
-        for (; end < attributes.size() && (quote || attributes[end] != ' '); ++end) {
-            if (quote ? attributes[end] == quote : attributes[end] == '"' || attributes[end] == '\'')
-                quote = quote ? 0 : attributes[end];
+        ++i;
+        while (blank(i))
+            ++i;
+        if (i < text.size() && (text[i] == '"' || text[i] == '\'')) {
+            const std::size_t close = text.find(text[i], i + 1);
+            a.valueAt = i + 1;
+            a.valueLength = (close == std::string_view::npos ? text.size() : close) - a.valueAt;
+            i = close == std::string_view::npos ? text.size() : close + 1;
         }
-        items.emplace_back(attributes.substr(i, end - i));
-        i = end;
-    }
-
-    for (auto& item : items) {
-        std::size_t eq = item.find('=');
-        if (item.starts_with("xmlns:") && eq != std::string::npos) {
-            item = "xmlns:P1" + item.substr(eq);
-            break;
-        }
-    }
-
-    const char digit = static_cast<char>('0' + jpkType);
-    std::string first;
-    std::ptrdiff_t nsIndex = -1;
-    for (std::size_t i = items.size(); i-- > 0;) {
-        if (items[i].find("0309") != std::string::npos) {
-            nsIndex = static_cast<std::ptrdiff_t>(i);
-            break;
-        }
-    }
-    if (nsIndex >= 0) {
-        std::string& ns = items[static_cast<std::size_t>(nsIndex)];
-        std::size_t at = ns.find("0309") + 4;
-        if (at < ns.size())
-            ns[at] = digit;
-        first = ns;
-    } else {
-        first = "xmlns=\"" + std::string(kStandardNamespace) + digit + "/\"";
-        // A default namespace declaration gives way to the standard one.
-        for (std::size_t i = items.size(); i-- > 0;) {
-            if (items[i].starts_with("xmlns=")) {
-                nsIndex = static_cast<std::ptrdiff_t>(i);
-                break;
-            }
-        }
-    }
-
-    std::string out = first;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (static_cast<std::ptrdiff_t>(i) == nsIndex)
-            continue;
-        out += ' ';
-        out += items[i];
+        out.push_back(a);
     }
     return out;
+}
+
+}  // namespace
+
+std::string normaliseRootAttributes(std::string_view attributes, int jpkType, std::string_view prefix)
+{
+    const char digit = static_cast<char>('0' + jpkType);
+    const bool typed = jpkType >= 1 && jpkType <= 7;
+    const std::vector<Attribute> list = attributeList(attributes);
+
+    // A "0309" namespace of no known form, mended by the type digit.
+    for (auto it = list.rbegin(); typed && it != list.rend(); ++it) {
+        if (!(it->name == "xmlns" || it->name.starts_with("xmlns:")))
+            continue;
+        const std::string_view ns = attributes.substr(it->valueAt, it->valueLength);
+        const std::size_t at = ns.find("0309");
+        if (at == std::string_view::npos)
+            continue;
+        if (jpkforms::findForm(ns) || at + 4 >= ns.size())
+            break;
+        std::string mended(ns);
+        mended[at + 4] = digit;
+        if (!jpkforms::findForm(mended))
+            break;
+        std::string out(attributes);
+        out.replace(it->valueAt, it->valueLength, mended);
+        return out;
+    }
+
+    // The root's own namespace declared nowhere: the type's.
+    std::string declaration = "xmlns";
+    if (!prefix.empty() && prefix.back() == ':')
+        prefix.remove_suffix(1);
+    if (!prefix.empty())
+        declaration += ":" + std::string(prefix);
+    const bool declared = std::any_of(list.begin(), list.end(), [&](const Attribute& a) { return a.name == declaration; });
+    if (declared || !typed)
+        return std::string(attributes);
+    std::string out = declaration + "=\"" + std::string(kStandardNamespace) + digit + "/\"";
+    if (!attributes.empty())
+        out += ' ';
+    return out + std::string(attributes);
 }
 
 void TeeConsumer::declaration(const Declaration& item)

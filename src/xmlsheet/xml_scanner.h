@@ -70,7 +70,7 @@ private:
     void takeDeclaration(ScanConsumer& consumer);
     void takeComment(ScanConsumer& consumer, std::size_t length);
     bool takeValue(std::string& value);
-    void stripClosingPrefixAhead();
+    std::size_t closingAhead(std::string_view rawTag);
     void checkDeclaredEncoding(std::string_view raw);
 
     // Raw text of the file in program text: assigned to `out`; appended with
@@ -113,16 +113,22 @@ private:
     std::string m_rawTag;
     std::string m_rawAttributes;
     std::string m_rawClosing;
+    std::string m_rawPrefix;
+    std::string m_prefix;
     ContainerOpening m_opening;
     ContainerClosing m_closing;
     Element m_element;
 };
 
-// The root's attribute text normalised: the first "xmlns:" declaration gets
-// the prefix P1, the namespace item (the last containing "0309") gets the
-// type digit after its first "0309" and goes first; without one the standard
-// namespace of the type is declared in place of a default "xmlns=" item.
-std::string normaliseRootAttributes(std::string_view attributes, int jpkType);
+// The root's attribute text as the file has it, with two mends that cannot
+// spoil a file valid against its schema: a namespace declaration holding
+// "0309" whose namespace is no known form gets the type digit after its first
+// "0309" when that makes it one (a JPK(1) file with a wrong digit); a root
+// whose own namespace (`prefix`, as "tns:" or empty) is declared nowhere gets
+// the known namespace of the type, ".../2016/03/09/0309<type>/", declared
+// first. Anything else is left alone: prefixes, the order and every other
+// namespace stay, so that each element keeps its namespace.
+std::string normaliseRootAttributes(std::string_view attributes, int jpkType, std::string_view prefix = {});
 
 // Passes every item to two consumers, `first` before `second`.
 class TeeConsumer : public ScanConsumer {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace zbir::jpkvat {
 namespace {
@@ -206,9 +207,7 @@ TEST_F(JpkWriterTest, WritesHeaderSubjectSectionsAndControls)
                   "  <ZakupCtrl>\r\n    <LiczbaWierszyZakupow>1</LiczbaWierszyZakupow>\r\n"
                   "    <PodatekNaliczony>11.5</PodatekNaliczony>\r\n  </ZakupCtrl>\r\n"
                   "</JPK>");
-    if (const auto shared = test::sharedDir(); !shared.empty()) {
-        EXPECT_TRUE(test::validJpkVat2(shared, output()));
-    }
+    EXPECT_TRUE(test::validBySchema(output()));
     EXPECT_EQ(status(), "Zako\xF1" "czono prac\xEA nad ..\\" + kOutput);
     EXPECT_EQ(m_app->statusColour(), shell::Red);
     EXPECT_EQ(m_app->state, 0);
@@ -231,16 +230,13 @@ TEST_F(JpkWriterTest, EmptySubjectValuesLeaveOptionalElementsOutAndKeepTheFileWe
     EXPECT_EQ(text.find("NrLokalu"), std::string::npos);
     EXPECT_EQ(text.find("REGON"), std::string::npos);
     EXPECT_NE(text.find("      <Wojewodztwo>MAZOWIECKIE</Wojewodztwo>\r\n      <Gmina>"), std::string::npos);
-    if (const auto shared = test::sharedDir(); !shared.empty()) {
-        EXPECT_TRUE(test::validJpkVat2(shared, output()));
-    }
+    EXPECT_TRUE(test::validBySchema(output()));
 
-    // A required element stays, empty.
-    test::writeFile(m_work / "Podmiot1.JPK", kCompleteSubject + "NIP: \r\n");
-    ASSERT_TRUE(make());
-    text = outputText();
-    EXPECT_NE(text.find("    <IdentyfikatorPodmiotu>\r\n      <etd:NIP/>\r\n"), std::string::npos);
-    EXPECT_TRUE(test::wellFormed(output()));
+    // A required key left empty: refused, the earlier file stays.
+    test::writeFile(m_work / "Podmiot1.JPK", kCompleteSubject + "NIP: \r\nPelnaNazwa: \r\n");
+    EXPECT_FALSE(make());
+    EXPECT_EQ(status(), "Podmiot1.JPK: brak NIP, PelnaNazwa");
+    EXPECT_EQ(outputText(), text);
 }
 
 TEST_F(JpkWriterTest, WorkbookNameDifferingOnlyInCaseIsAccepted)
@@ -309,9 +305,7 @@ TEST_F(JpkWriterTest, NoSalesRowsGiveNoSalesControlAndZeroRowsAreSkipped)
 
     ASSERT_TRUE(make());
     const std::string text = outputText();
-    if (const auto shared = test::sharedDir(); !shared.empty()) {
-        EXPECT_TRUE(test::validJpkVat2(shared, output()));
-    }
+    EXPECT_TRUE(test::validBySchema(output()));
     EXPECT_EQ(text.find("Sprzedaz"), std::string::npos);
     EXPECT_TRUE(m_port.shown("Adres FV/0 2017-05-02"));  // the skipped sale
     EXPECT_TRUE(m_port.shown("Adres Z/2 "));              // the skipped purchase
@@ -334,9 +328,7 @@ TEST_F(JpkWriterTest, SalesPairsGetTheirZeroTax)
               {sale("1", "F", {{15, "5"}, {17, "8"}, {18, "0.64"}, {19, "100"}, {32, "7"}})})
         .end();
     ASSERT_TRUE(make());
-    if (const auto shared = test::sharedDir(); !shared.empty()) {
-        EXPECT_TRUE(test::validJpkVat2(shared, output()));
-    }
+    EXPECT_TRUE(test::validBySchema(output()));
     EXPECT_NE(outputText().find("<K_15>5</K_15>\r\n    <K_16>0.0</K_16>\r\n    <K_17>8</K_17>\r\n"
                                 "    <K_18>0.64</K_18>\r\n    <K_19>100</K_19>\r\n    <K_20>0.0</K_20>\r\n"
                                 "    <K_32>7</K_32>\r\n    <K_33>0.0</K_33>\r\n"),
@@ -345,26 +337,29 @@ TEST_F(JpkWriterTest, SalesPairsGetTheirZeroTax)
 
 TEST_F(JpkWriterTest, ControlSumsFollowTheSchemaDefinition)
 {
-    // Columns 36..38 as amount columns; column 20 too narrow on -SUMA- keeps
-    // its comma; a tax cell that is no number adds nothing.
-    newWorkbook({19, 36, 37, 38, 44, 47, 48});
+    // Columns 36..38 as amount columns: their commas become points.
+    newWorkbook({19, 20, 36, 37, 38, 44, 47, 48});
     fileSheet("A")
         .list("<SprzedazWiersz>", test::salesHeadings({19, 20, 36, 37, 38}),
               {sale("1", "F", {{19, "10"}, {20, "2,30"}, {36, "1,5"}, {37, "2"}, {38, "0.5"}}),
-               sale("2", "G", {{19, "1"}, {20, "zero"}}),
-               JpkRecord{{{1, "3"}, {5, "H"}, {19, "4"}, {20, "0.92"}}, {{"K_39", "0.25"}}}})
+               sale("2", "G", {{19, "1"}}),
+               JpkRecord{{{1, "3"}, {2, "brak"}, {3, "N"}, {4, "A"}, {5, "H"}, {6, "2017-05-09"}, {19, "4"},
+                          {20, "0.92"}},
+                         {{"K_39", "0.25"}}}})
         .list("<ZakupWiersz>", test::purchaseHeadings({43, 44, 47, 48}),
               {purchase("1", "Z", {{43, "5"}, {44, "1,15"}, {47, "2"}, {48, "3"}}),
-               JpkRecord{{{1, "2"}, {5, "Y"}, {47, "1"}}, {{"K_49", "0.5"}, {"K_50", "0.25"}}}})
+               JpkRecord{{{1, "2"}, {2, "DE811907980"}, {3, "D"}, {4, "A"}, {5, "Y"}, {7, "2017-05-09"},
+                          {47, "1"}},
+                         {{"K_49", "0.5"}, {"K_50", "0.25"}}}})
         .end();
 
-    ASSERT_TRUE(make());
+    ASSERT_TRUE(make()) << status();
+    EXPECT_TRUE(test::validBySchema(output()));
     const std::string text = outputText();
-    EXPECT_NE(text.find("<K_20>2,30</K_20>"), std::string::npos);
+    EXPECT_NE(text.find("<K_20>2.30</K_20>"), std::string::npos);
     EXPECT_NE(text.find("<K_36>1.5</K_36>"), std::string::npos);
-    EXPECT_NE(text.find("<K_20>zero</K_20>"), std::string::npos);
-    // 0.92 + 1.5 + 2 - 0.5 - 0.25 ("2,30" is no number where it stands)
-    EXPECT_NE(text.find("<PodatekNalezny>3.67</PodatekNalezny>"), std::string::npos);
+    // 2.30 + 0 + 0.92 + 1.5 + 2 - 0.5 - 0.25
+    EXPECT_NE(text.find("<PodatekNalezny>5.97</PodatekNalezny>"), std::string::npos);
     // 1.15 + 2 + 3 + 1 + 0.5 + 0.25
     EXPECT_NE(text.find("<PodatekNaliczony>7.9</PodatekNaliczony>"), std::string::npos);
     // Elements without a column follow their record and the list goes on.
@@ -375,27 +370,84 @@ TEST_F(JpkWriterTest, ControlSumsFollowTheSchemaDefinition)
     EXPECT_NE(text.find("<LiczbaWierszySprzedazy>3</LiczbaWierszySprzedazy>"), std::string::npos);
 }
 
+// Every bad cell is named by sheet and address; nothing is written and the
+// earlier file stays.
+TEST_F(JpkWriterTest, CellProblemsAreListedByCellAndNothingIsWritten)
+{
+    test::writeFile(output(), "earlier");
+    newWorkbook({19, 20});
+    auto bad = sale("2", "G", {{19, "12a"}});
+    bad.cells[1].second = "5260250275";  // wrong check digit
+    bad.cells[5].second = "2017-02-30";  // no such day
+    auto noName = sale("3", "H", {{19, "1"}});
+    noName.cells[2].second = "";
+    fileSheet("A")
+        .list("<SprzedazWiersz>", test::salesHeadings({19, 20}),
+              {sale("1", "F", {{19, "10"}, {20, "zero"}}), bad, noName,
+               sale("4", "K", {{19, "1"}})})  // a valid record after them
+        .end();
+    fileSheet("B")
+        .list("<SprzedazWiersz>", test::salesHeadings({19}), {sale("1", "F", {{19, "5"}})})
+        .end();
+    xl().sheetsSelect(3);
+    xl().setCellValue(19, 6, "2017-06-02");  // a date after the period: a warning only
+
+    EXPECT_FALSE(make());
+    EXPECT_EQ(test::readFile(output()), "earlier");
+    EXPECT_FALSE(std::filesystem::exists(m_root / (kOutput + ".tmp")));
+    EXPECT_EQ(status(), "Plik niezapisany, b\xB3\xEA" "d\xF3w: 5, zob. ZBIR.LOG");
+    const std::string logText = log();
+    for (const char* where : {"A!T19: K_20 \"zero\" to nie kwota", "A!S20: K_19 \"12a\" to nie kwota",
+                              "A!B20: NrKontrahenta \"5260250275\": z\xB3" "a cyfra kontrolna NIP",
+                              "A!F20: DataWystawienia \"2017-02-30\" to nie data", "A!C21: NazwaKontrahenta puste",
+                              "uwaga: B!F19: DataWystawienia 2017-06-02 poza okresem 2017-05-01 .. 2017-05-31"})
+        EXPECT_NE(logText.find(where), std::string::npos) << where << "\n" << logText;
+}
+
+// A row whose number cell was emptied is still a record; a wholly empty row
+// is skipped and counted.
+TEST_F(JpkWriterTest, RowsWithoutNumberAreKeptAndEmptyRowsCounted)
+{
+    newWorkbook({19, 20});
+    auto unnumbered = sale("", "FV/2", {{19, "5"}});
+    fileSheet("A")
+        .list("<SprzedazWiersz>", test::salesHeadings({19, 20}),
+              {sale("1", "FV/1", {{19, "1"}}), unnumbered, JpkRecord{}, sale("4", "FV/4", {{19, "2"}})})
+        .end();
+    ASSERT_TRUE(make()) << status();
+    const std::string text = outputText();
+    EXPECT_NE(text.find("<LpSprzedazy>3</LpSprzedazy>\r\n    <NrKontrahenta>5260250274</NrKontrahenta>\r\n"
+                        "    <NazwaKontrahenta>Nabywca</NazwaKontrahenta>\r\n    <AdresKontrahenta>Adres"
+                        "</AdresKontrahenta>\r\n    <DowodSprzedazy>FV/4"),
+              std::string::npos);
+    EXPECT_NE(text.find("<DowodSprzedazy>FV/2</DowodSprzedazy>"), std::string::npos);
+    EXPECT_NE(text.find("<LiczbaWierszySprzedazy>3</LiczbaWierszySprzedazy>"), std::string::npos);
+    EXPECT_EQ(status(), "Zako\xF1" "czono prac\xEA z uwagami (1), zob. ZBIR.LOG");
+    EXPECT_NE(log().find("uwaga: A!A21: pusty wiersz pomini\xEAty"), std::string::npos);
+}
+
 TEST_F(JpkWriterTest, HeadingsThatAreNoElementNamesAreLeftOutAndReported)
 {
     newWorkbook({19, 20});
     auto headings = test::salesHeadings({19, 20});
-    headings[2].second = "Nazwa Kontrahenta";  // column 3
+    headings[6].second = "Data Sprzedazy";  // column 7
     headings.push_back({8, "a<b"});
     fileSheet("A")
         .list("<SprzedazWiersz>", headings,
-              {sale("1", "F", {{8, "x"}, {19, "10"}, {20, "2.3"}}), sale("2", "G", {{8, "y"}, {19, "1"}})})
+              {sale("1", "F", {{7, "2017-05-03"}, {8, "x"}, {19, "10"}, {20, "2.3"}}),
+               sale("2", "G", {{8, "y"}, {19, "1"}})})
         .end();
     ASSERT_TRUE(make());
     const std::string text = outputText();
-    EXPECT_TRUE(test::wellFormed(output()));
-    EXPECT_EQ(text.find("Nabywca"), std::string::npos);
+    EXPECT_TRUE(test::validBySchema(output()));
+    EXPECT_EQ(text.find("2017-05-03"), std::string::npos);
     EXPECT_EQ(text.find("<a"), std::string::npos);
-    EXPECT_EQ(text.find("Nazwa Kontrahenta"), std::string::npos);
+    EXPECT_EQ(text.find("Data Sprzedazy"), std::string::npos);
     EXPECT_NE(text.find("<LpSprzedazy>2</LpSprzedazy>"), std::string::npos);
-    EXPECT_TRUE(m_port.shown("Pomijam kolumn\xEA C, z\xB3y nag\xB3\xF3wek: Nazwa Kontrahenta"));
+    EXPECT_TRUE(m_port.shown("Pomijam kolumn\xEA G, z\xB3y nag\xB3\xF3wek: Data Sprzedazy"));
     EXPECT_TRUE(m_port.shown("Pomijam kolumn\xEA H, z\xB3y nag\xB3\xF3wek: a<b"));
     const std::string logText = log();
-    EXPECT_NE(logText.find("arkusz A, kolumna C: nag\xB3\xF3wek \"Nazwa Kontrahenta\""), std::string::npos);
+    EXPECT_NE(logText.find("arkusz A, kolumna G: nag\xB3\xF3wek \"Data Sprzedazy\""), std::string::npos);
     // Reported once per sheet.
     EXPECT_EQ(logText.find("kolumna H", logText.find("kolumna H") + 1), std::string::npos);
 }
@@ -479,6 +531,29 @@ TEST_F(JpkWriterTest, PlacesTheSpreadsheetWindowBelowTheProgram)
     EXPECT_DOUBLE_EQ(xl().height(), std::nearbyint((1080 - 384 - 20) * k));
 }
 
+// Without the schemas nothing is reported as done: the file is kept aside
+// unchecked and the earlier one stays.
+TEST_F(JpkWriterTest, WithoutSchemasTheFileIsKeptUncheckedAndNotReportedDone)
+{
+    test::writeFile(output(), "earlier");
+    newWorkbook({19, 20});
+    fileSheet("A").list("<SprzedazWiersz>", test::salesHeadings({19, 20}), {sale("1", "F", {{19, "1"}})}).end();
+    const test::TempDir empty;
+    const char* before = std::getenv("ZBIR_SCHEMA_DIR");
+    const std::string saved = before ? before : "";
+    setenv("ZBIR_SCHEMA_DIR", empty.path().c_str(), 1);
+    const bool made = make();
+    if (before)
+        setenv("ZBIR_SCHEMA_DIR", saved.c_str(), 1);
+    else
+        unsetenv("ZBIR_SCHEMA_DIR");
+    EXPECT_FALSE(made);
+    EXPECT_EQ(status(), "Brak schemat\xF3w: plik niesprawdzony, zob. ZBIR.LOG");
+    EXPECT_EQ(outputText(), "earlier");
+    EXPECT_NE(test::readFile(m_root / (kOutput + ".niesprawdzony")).find("<K_19>1</K_19>"), std::string::npos);
+    EXPECT_NE(log().find("nie ma schemat\xF3w w "), std::string::npos);
+}
+
 TEST_F(JpkWriterTest, OtherTypesWriteEmptyLinesForHeaderAndSections)
 {
     test::writeFile(m_root / "JPK_FA_2017_05_A.XML", "<JPK/>");
@@ -488,8 +563,12 @@ TEST_F(JpkWriterTest, OtherTypesWriteEmptyLinesForHeaderAndSections)
     ASSERT_TRUE(m_app->selectGroup("JPK_FA_2017_05_"));
     test::newTransportWorkbook(xl(), "JPK_FA_2017_05_", {}, (m_work / "JPK_FA_2017_05_.XLS").string());
     fileSheet("A").end();
-    ASSERT_TRUE(make());
-    const std::string text = test::readFile(m_root / "JPK_FA_2017_05_.xml");
+    // No combined file of that form: what is written fails the schema check
+    // and is kept aside, never as the group's file.
+    EXPECT_FALSE(make());
+    EXPECT_EQ(status(), "Plik niezgodny ze schematem, zob. ZBIR.LOG");
+    EXPECT_FALSE(std::filesystem::exists(m_root / "JPK_FA_2017_05_.xml"));
+    const std::string text = test::readFile(m_root / "JPK_FA_2017_05_.xml.bledny");
     const std::string head = kHeaderAndSubject.substr(0, kHeaderAndSubject.find("    <KodFormularza"));
     const std::string subject = kHeaderAndSubject.substr(kHeaderAndSubject.find("  </Naglowek>"));
     EXPECT_EQ(text, head + "\r\n" + subject + "\r\n\r\n</JPK>");

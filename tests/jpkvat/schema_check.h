@@ -1,6 +1,7 @@
 #pragma once
 // Offline checks of written XML files with xmllint.
 
+#include "jpkforms/schema_check.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +36,19 @@ inline testing::AssertionResult validJpkVat2(const std::filesystem::path& shared
                        "' xmllint --nonet --noout --schema '" +
                        (schemas / "Schemat_JPK_VAT(2)_v1-0.xsd").string() + "'",
                    file);
+}
+
+// Whether `file` is valid against the schema of its root namespace, from
+// the program's own schemas (schemas/ in the source tree).
+inline testing::AssertionResult validBySchema(const std::filesystem::path& file)
+{
+    const jpkforms::CheckResult r = jpkforms::checkFile(file);
+    if (r.verdict == jpkforms::Verdict::Valid)
+        return testing::AssertionSuccess();
+    auto failure = testing::AssertionFailure() << file << ": verdict " << static_cast<int>(r.verdict);
+    for (const jpkforms::SchemaProblem& p : r.problems)
+        failure << "\n  line " << p.line << ": " << p.message;
+    return failure;
 }
 
 }  // namespace zbir::test

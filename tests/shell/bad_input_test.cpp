@@ -58,7 +58,7 @@ protected:
     // The copy of a file read whole is well-formed XML.
     void expectWellFormedCopy(const std::string& name = kBad)
     {
-        const fs::path copy = work() / "TXT" / base::winfs::upper(name);
+        const fs::path copy = copyPath(name);
         ASSERT_TRUE(fs::exists(copy)) << copy;
         std::string error;
         EXPECT_TRUE(wellFormedXml(readFile(copy), &error)) << error;
@@ -121,7 +121,7 @@ TEST_F(BadInputTest, InvalidUtf8IsReadAsWindows1250)
         found = xl().cellValue(row, 3) == "\xA3\xF3" "d\x9F \xFF\xFE";
     EXPECT_TRUE(found);
     expectWellFormedCopy();
-    EXPECT_NE(readFile(work() / "TXT" / "JPK_VAT_2017_05_C.XML").find("\xC5\x81\xC3\xB3" "d\xC5\xBA"),
+    EXPECT_NE(readFile(copyPath(kBad)).find("\xC5\x81\xC3\xB3" "d\xC5\xBA"),
               std::string::npos);
     expectEarlierWorkKept();
 }
@@ -186,7 +186,7 @@ TEST_F(BadInputTest, TenMegabyteValue)
     EXPECT_EQ(app->state, 0);
     EXPECT_EQ(app->statusText(), line.substr(0, 50));
     EXPECT_NE(std::find(log.begin(), log.end(), "  ... " + line), log.end());
-    EXPECT_FALSE(fs::exists(work() / "TXT" / "JPK_VAT_2017_05_C.XML"));
+    EXPECT_FALSE(fs::exists(copyPath(kBad)));
     expectEarlierWorkKept();
 }
 
@@ -220,6 +220,7 @@ TEST_F(BadInputTest, NamesWithBlanksAndPolishLetters)
     const fs::path parent = root / "Ksi\xC4\x99gowo\xC5\x9B\xC4\x87 2017 maj";
     const fs::path praca = parent / "praca \xC5\x82\xC3\xB3" "dzka";
     fs::create_directories(praca);
+    writeFile(praca / "Podmiot1.JPK", kFixtureSubject);
     writeFile(parent / "JPK_VAT_2017_05_\xC5\x81\xC3\xB3" "d\xC5\xBA 1.xml", vatFile({{"100", "23"}}));
     writeFile(parent / "JPK_VAT_2017_05_\xC5\xBB\xC3\xB3\xC5\x82ty 2.xml", vatFile({{"50", "11.5"}}));
     shell::App a(praca, port, provider);

@@ -80,6 +80,7 @@ public:
     void sheetsAddAfter(int) override {}
     int activeSheetIndex() const override { return 0; }
     std::string activeSheetName() const override { return {}; }
+    int activeSheetUsedRows() const override { return 0; }
     void activeSheetSetName(const std::string&) override {}
     void selectedSheetsDelete() override {}
     void setSplitRow(int) override {}

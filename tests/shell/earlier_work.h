@@ -5,6 +5,7 @@
 // that met bad input, a fault or a stop lost none of it and left nothing
 // half-written.
 
+#include "base/winfs.h"
 #include "support/fault_support.h"
 #include "support/transport_fixture.h"
 #include "spreadsheet/automation.h"
@@ -50,6 +51,16 @@ protected:
         closeWorkbooks();
         port.statuses.clear();
         return start(kGroup);
+    }
+
+    // The text copy of `fileName` in TXT: ".XML" when the transport mended
+    // the file, ".TXT" when not.
+    std::filesystem::path copyPath(const std::string& fileName) const
+    {
+        std::string base = base::winfs::upper(fileName);
+        base.resize(base.size() - 3);
+        const std::filesystem::path mended = work() / "TXT" / (base + "XML");
+        return std::filesystem::exists(mended) ? mended : work() / "TXT" / (base + "TXT");
     }
 
     void closeWorkbooks()

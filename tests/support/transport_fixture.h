@@ -35,6 +35,7 @@ public:
             app->ExiZBIR();
     }
     void showProgress(const shell::Progress& p) override { progress.push_back(p); }
+    void showDetail(const std::string& text) override { notices.push_back(text); }
 
     shell::App* app = nullptr;
     std::string escapeArm;
@@ -43,6 +44,7 @@ public:
     long armedAt = -1;
     std::vector<std::pair<std::string, int>> statuses;
     std::vector<shell::Progress> progress;
+    std::vector<std::string> notices;
 };
 
 inline std::string argText(const std::string& s) { return s; }
@@ -128,6 +130,7 @@ public:
     ZBIR_FORWARD(int, activeSheetIndex, (), (), const)
     ZBIR_FORWARD(std::string, activeSheetName, (), (), const)
     ZBIR_FORWARD(void, activeSheetSetName, (const std::string& name), (name), )
+    ZBIR_FORWARD(int, activeSheetUsedRows, (), (), const)
     ZBIR_FORWARD(void, selectedSheetsDelete, (), (), )
     ZBIR_FORWARD(void, setSplitRow, (int row), (row), )
     ZBIR_FORWARD(std::string, cellValue, (int row, int col), (row, col), const)
@@ -190,10 +193,20 @@ public:
     }
 };
 
+// Podmiot1.JPK of the taxpayer of vatFile, every key set.
+inline const std::string kFixtureSubject =
+    "KodUrzedu: 1471\r\nNIP: 5252614371\r\nPelnaNazwa: Hurtownia\r\nREGON: 146293813\r\nKodKraju: PL\r\n"
+    "Wojewodztwo: mazowieckie\r\nPowiat: Warszawa\r\nGmina: Warszawa\r\nUlica: Prosta\r\nNrDomu: 1\r\n"
+    "NrLokalu: 2\r\nMiejscowosc: Warszawa\r\nKodPocztowy: 00-845\r\nPoczta: Warszawa\r\n";
+
 // The folder tree and the core over it.
 class TransportFixture : public ::testing::Test {
 protected:
-    TransportFixture() { std::filesystem::create_directory(work()); }
+    TransportFixture()
+    {
+        std::filesystem::create_directory(work());
+        writeFile(work() / "Podmiot1.JPK", kFixtureSubject);
+    }
 
     void TearDown() override
     {
@@ -261,8 +274,10 @@ protected:
     std::unique_ptr<shell::App> app;
 };
 
-// A JPK_VAT file: header, one sale record per pair of K_19/K_20 amounts, the
-// sales control section. Amounts are written as given ("0", "-", "" allowed).
+// A JPK_VAT(3) file valid against its schema: header, subject, one sale
+// record per pair of K_19/K_20 amounts, the sales control section. Amounts
+// are written as given ("0", "-", "" allowed; only numbers make the
+// combined file).
 inline std::string vatFile(const std::vector<std::pair<std::string, std::string>>& sales,
                            const std::string& extraRecordFields = {})
 {
@@ -272,15 +287,25 @@ inline std::string vatFile(const std::vector<std::pair<std::string, std::string>
         "xmlns:tns=\"http://jpk.mf.gov.pl/wzor/2017/11/13/1113/\">\r\n"
         "  <tns:Naglowek>\r\n"
         "    <tns:KodFormularza kodSystemowy=\"JPK_VAT (3)\" wersjaSchemy=\"1-1\">JPK_VAT</tns:KodFormularza>\r\n"
+        "    <tns:WariantFormularza>3</tns:WariantFormularza>\r\n"
+        "    <tns:CelZlozenia>0</tns:CelZlozenia>\r\n"
+        "    <tns:DataWytworzeniaJPK>2017-06-01T10:00:00</tns:DataWytworzeniaJPK>\r\n"
         "    <tns:DataOd>2017-05-01</tns:DataOd>\r\n"
-        "  </tns:Naglowek>\r\n";
+        "    <tns:DataDo>2017-05-31</tns:DataDo>\r\n"
+        "    <tns:NazwaSystemu>Test</tns:NazwaSystemu>\r\n"
+        "  </tns:Naglowek>\r\n"
+        "  <tns:Podmiot1>\r\n"
+        "    <tns:NIP>5252614371</tns:NIP>\r\n"
+        "    <tns:PelnaNazwa>Hurtownia</tns:PelnaNazwa>\r\n"
+        "  </tns:Podmiot1>\r\n";
     int lp = 0;
     for (const auto& [k19, k20] : sales) {
         ++lp;
         x += "  <tns:SprzedazWiersz>\r\n"
              "    <tns:LpSprzedazy>" + std::to_string(lp) + "</tns:LpSprzedazy>\r\n"
-             "    <tns:NrKontrahenta>525000000" + std::to_string(lp) + "</tns:NrKontrahenta>\r\n"
+             "    <tns:NrKontrahenta>5213004183</tns:NrKontrahenta>\r\n"
              "    <tns:NazwaKontrahenta>Firma " + std::to_string(lp) + "</tns:NazwaKontrahenta>\r\n"
+             "    <tns:AdresKontrahenta>Prosta " + std::to_string(lp) + "</tns:AdresKontrahenta>\r\n"
              "    <tns:DowodSprzedazy>FV/" + std::to_string(lp) + "</tns:DowodSprzedazy>\r\n"
              "    <tns:DataWystawienia>2017-05-02</tns:DataWystawienia>\r\n" + extraRecordFields +
              "    <tns:K_19>" + k19 + "</tns:K_19>\r\n"

@@ -1,7 +1,10 @@
 #include "transport/layouts.h"
 
+#include "jpkforms/forms.h"
+
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 using zbir::workbook::declareLayout;
@@ -92,4 +95,33 @@ TEST(Layouts, OtherTypesDeclareNothing)
 {
     for (int type : {0, 2, 3, 6, 7, 8})
         EXPECT_EQ(layout(type).count(), 0) << type;
+}
+
+TEST(Layouts, V7LayoutIsTheUnionOfEveryV7VersionsRecordElements)
+{
+    FieldMap map;
+    zbir::workbook::declareV7Layout(map);
+    std::set<std::string> names;
+    for (const auto& form : zbir::jpkforms::forms()) {
+        if (form.family != zbir::jpkforms::Family::V7)
+            continue;
+        for (const auto* section : {&form.sales, &form.purchases})
+            for (const auto& e : section->elements) {
+                names.insert(std::string(e.name));
+                const std::string tag = "<" + std::string(e.name) + ">";
+                EXPECT_EQ(map.findColumnForTag(tag), e.column) << tag;
+            }
+    }
+    // Each element once; none in the engine's own columns 52..77.
+    EXPECT_EQ(map.count(), static_cast<int>(names.size()));
+    EXPECT_EQ(map.count(), 89);  // 71 sales, 18 purchases only
+    for (int i = 1; i <= map.count(); ++i) {
+        const auto& e = map.entry(i);
+        EXPECT_TRUE(e.column < 52 || e.column > 77) << e.tag;
+    }
+    EXPECT_EQ(map.findEntryForColumn(37)->tag, "<K_360>");
+    EXPECT_EQ(map.findEntryForColumn(37)->kind, 'K');
+    EXPECT_EQ(map.findEntryForColumn(109)->tag, "<B_MPV_PROWIZJA>");
+    EXPECT_EQ(map.findEntryForColumn(109)->kind, 'C');
+    EXPECT_EQ(map.findColumnForTag("<AdresKontrahenta>"), 75);  // not a V7 element
 }

@@ -93,8 +93,11 @@ TEST_F(SummaryTest, LaterFileWithoutAmountsStillGetsTotalsOfMarkedColumns)
     addXml("JPK_VAT_2017_05_B.xml", vatFile({{"0", "0"}}));
     transport("JPK_VAT_2017_05");
     xl().sheetsSelect(3);
-    EXPECT_EQ(cell(14, 1), "LuKa-Werks");
-    EXPECT_DOUBLE_EQ(number(cell(14, 19)), 0);
+    int totals = 2;
+    while (totals < 100 && cell(totals, 1) != "LuKa-Werks")
+        ++totals;
+    ASSERT_EQ(cell(totals, 1), "LuKa-Werks");
+    EXPECT_DOUBLE_EQ(number(cell(totals, 19)), 0);
     EXPECT_DOUBLE_EQ(number(cell(1, 20)), 0);
 }
 

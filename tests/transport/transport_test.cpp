@@ -81,9 +81,10 @@ TEST_F(TransportTest, FirstTransportSavesNewWorkbookThatReopensWithItsTotals)
     EXPECT_FALSE(fs::exists(work() / (kGroup + "-0001.XLS")));
     EXPECT_EQ(sheetNames(), (std::vector<std::string>{"-SUMA-", "A", "B"}));
 
-    // Root attributes are normalised, so the copies differ from the input.
-    EXPECT_TRUE(fs::exists(work() / "TXT" / "JPK_VAT_2017_05_A.XML"));
-    EXPECT_TRUE(fs::exists(work() / "TXT" / "JPK_VAT_2017_05_B.XML"));
+    // Nothing in the files needed mending: the copies are named as unchanged.
+    EXPECT_TRUE(fs::exists(work() / "TXT" / "JPK_VAT_2017_05_A.TXT"));
+    EXPECT_TRUE(fs::exists(work() / "TXT" / "JPK_VAT_2017_05_B.TXT"));
+    EXPECT_FALSE(fs::exists(work() / "TXT" / "JPK_VAT_2017_05_A.XML"));
     EXPECT_FALSE(fs::exists(work() / "xx"));
 
     EXPECT_TRUE(logHas(kLog4));
@@ -319,6 +320,9 @@ TEST_F(TransportTest, TxtCleanUpDeletesOnlyPlainCopies)
     EXPECT_FALSE(fs::exists(work() / "TXT" / "OLD.TXT"));
     EXPECT_FALSE(fs::exists(work() / "TXT" / "older.txt"));
     EXPECT_TRUE(fs::exists(work() / "TXT" / "KEEP.XML"));
+    // This run's own plain copies stay.
+    EXPECT_TRUE(fs::exists(work() / "TXT" / "JPK_VAT_2017_05_A.TXT"));
+    EXPECT_TRUE(fs::exists(work() / "TXT" / "JPK_VAT_2017_05_B.TXT"));
 }
 
 TEST_F(TransportTest, UnopenableFileLeavesOnlyItsNameOnItsSheet)

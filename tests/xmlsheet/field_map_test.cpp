@@ -81,3 +81,15 @@ TEST(FieldMap, CapacityAndClear)
     EXPECT_EQ(map.entry(1).kind, 0);
     EXPECT_EQ(map.entry(1).filled, 0);
 }
+
+TEST(FieldMap, ColumnsBeyondTheEnginesOwnAreKeptWholeAndOutOfRangeRefused)
+{
+    FieldMap map;
+    map.addWithKind(109, "B_MPV_PROWIZJA", 'C');
+    map.add(255, "Last");
+    EXPECT_EQ(map.findColumnForTag("<B_MPV_PROWIZJA>"), 109);
+    EXPECT_EQ(map.findColumnForTag("<Last>"), 255);
+    EXPECT_THROW(map.add(256, "Wraps"), std::out_of_range);
+    EXPECT_THROW(map.add(-1, "Negative"), std::out_of_range);
+    EXPECT_EQ(map.count(), 2);
+}

@@ -21,21 +21,24 @@ public:
         items.push_back("decl " + d.text + " @" +
                         (d.encodingPos == std::string::npos ? std::string("-") : std::to_string(d.encodingPos)));
     }
+    // The namespace prefix of an item, when it has one: " ns=tns:".
+    static std::string prefix(const std::string& p) { return p.empty() ? p : " ns=" + p; }
     void comment(const xmlsheet::Comment& c) override { items.push_back("comment " + c.text); }
     void opening(const xmlsheet::ContainerOpening& o) override
     {
         static const char* const classes[] = {"start", "repeat", "ctrl", "root", "other"};
         items.push_back("open " + std::to_string(o.level) + " " + o.tag + " [" + o.attributes + "] " +
-                        classes[static_cast<int>(o.cls)]);
+                        classes[static_cast<int>(o.cls)] + prefix(o.prefix));
     }
     void closing(const xmlsheet::ContainerClosing& c) override
     {
-        items.push_back("close " + std::to_string(c.level) + " " + c.tag + (c.recordListRunning ? " list" : ""));
+        items.push_back("close " + std::to_string(c.level) + " " + c.tag + (c.recordListRunning ? " list" : "") +
+                        prefix(c.prefix));
     }
     void element(const xmlsheet::Element& e) override
     {
         items.push_back("elem " + std::to_string(e.level) + " " + e.tag + " [" + e.attributes + "] " + e.value +
-                        " " + e.closingTag + " " + std::to_string(e.column));
+                        " " + e.closingTag + " " + std::to_string(e.column) + prefix(e.prefix));
     }
 };
 

@@ -24,6 +24,8 @@ std::string crlf(const std::string& lfText)
 }
 
 const char* const kRoot = "<JPK xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\">";
+// The item kRoot gives.
+const char* const kRootItem = "open 1 <JPK> [xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\"] root";
 
 }  // namespace
 
@@ -85,7 +87,7 @@ TEST(XmlScanner, EmptyValuesAreFilledIn)
                       "<PodatekNalezny>12.00</PodatekNalezny><B>-</B><C>   </C></JPK>");
     EXPECT_TRUE(r.modified);
     EXPECT_EQ(r.items, (Items{
-                           r.items[0],
+                           kRootItem,
                            "elem 2 <A> [] BRAK </A> 75",
                            "elem 2 <PodatekNalezny> [] 0 </PodatekNalezny> 75",
                            "elem 2 <PodatekNaliczony> [] 0 </PodatekNaliczony> 75",
@@ -105,19 +107,31 @@ TEST(XmlScanner, LeadingBlanksGoTrailingStayLineEndsBecomeBlanks)
 
 TEST(XmlScanner, RootAttributeNormalisation)
 {
-    // The Part's example: type V (4), another prefix, digit 1.
-    EXPECT_EQ(xmlsheet::normaliseRootAttributes(
-                  "xmlns:etd=\"http://crd.gov.pl/etd/\"  xmlns:tns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03091/\"", 4),
-              "xmlns:tns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\" xmlns:P1=\"http://crd.gov.pl/etd/\"");
-    // No namespace item: the standard one, in place of a default declaration.
+    const std::string etd = "xmlns:etd=\"http://crd.gov.pl/etd/\"";
+    // A "0309" namespace of no form takes the type's digit, in place, spacing kept.
+    EXPECT_EQ(xmlsheet::normaliseRootAttributes(etd + "  xmlns:tns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03099/\"", 4, "tns:"),
+              etd + "  xmlns:tns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\"");
+    // A known form keeps its namespace whatever the group's type (a JPK_KR(1)
+    // file in a type V group), and so does a namespace the digit cannot make known.
+    for (const std::string& kept : {etd + " xmlns:tns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03091/\"",
+                                    etd + " xmlns:tns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/0309/\""})
+        EXPECT_EQ(xmlsheet::normaliseRootAttributes(kept, 4, "tns:"), kept);
+    EXPECT_EQ(xmlsheet::normaliseRootAttributes("xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03099/\"", 0),
+              "xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03099/\"");
+    // Default namespaces of the later forms, and unknown ones, stay as they are.
+    for (const std::string& kept : {std::string("xmlns:etd=\"http://e/\" xmlns=\"http://jpk.mf.gov.pl/wzor/2017/11/13/1113/\""),
+                                    std::string("xmlns=\"http://crd.gov.pl/wzor/2020/05/08/9393/\" xmlns:etd=\"http://e/\""),
+                                    std::string("xmlns=\"http://example.com/jpk/\"")})
+        EXPECT_EQ(xmlsheet::normaliseRootAttributes(kept, 4), kept);
+    // Attributes that are no namespace declarations are never mended.
+    EXPECT_EQ(xmlsheet::normaliseRootAttributes("a=\"0309x\" d=\"03097\" xmlns=\"u\"", 1), "a=\"0309x\" d=\"03097\" xmlns=\"u\"");
+    // The root's own namespace declared nowhere: the type's, under the root's prefix.
     EXPECT_EQ(xmlsheet::normaliseRootAttributes("", 5), "xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03095/\"");
-    EXPECT_EQ(xmlsheet::normaliseRootAttributes(
-                  "xmlns:etd=\"http://e/\" xmlns=\"http://jpk.mf.gov.pl/wzor/2017/11/13/1113/\"", 4),
-              "xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\" xmlns:P1=\"http://e/\"");
-    // Only the first prefixed declaration gets P1; the last "0309" item is the namespace.
-    EXPECT_EQ(xmlsheet::normaliseRootAttributes("a=\"0309x\" xmlns:b=\"u\" xmlns:c=\"v\" d=\"03097\"", 1),
-              "d=\"03091\" a=\"0309x\" xmlns:P1=\"u\" xmlns:c=\"v\"");
-    // More than nine items and long items are kept whole.
+    EXPECT_EQ(xmlsheet::normaliseRootAttributes("xmlns:etd=\"http://e/\"", 4, "tns:"),
+              "xmlns:tns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\" xmlns:etd=\"http://e/\"");
+    EXPECT_EQ(xmlsheet::normaliseRootAttributes("xmlns:tns=\"http://e/\"", 4), "xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\" xmlns:tns=\"http://e/\"");
+    EXPECT_EQ(xmlsheet::normaliseRootAttributes("", 0), "");
+    // Many and long items are kept whole.
     std::string many = "xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\"";
     for (int i = 0; i < 12; ++i)
         many += " a" + std::to_string(i) + "=\"" + std::string(300, 'x') + "\"";
@@ -128,10 +142,13 @@ TEST(XmlScanner, RootNormalisationRaisesTheFlagOnlyWhenTheTextChanges)
 {
     auto same = scanText(std::string(kRoot) + "<A>1</A></JPK>");
     EXPECT_FALSE(same.modified);
-    auto other = scanText("<tns:JPK xmlns:tns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03091/\">"
+    auto known = scanText("<tns:JPK xmlns:tns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03091/\">"
+                          "<tns:A>1</tns:A></tns:JPK>");
+    EXPECT_FALSE(known.modified);
+    auto other = scanText("<tns:JPK xmlns:tns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03090/\">"
                           "<tns:A>1</tns:A></tns:JPK>");
     EXPECT_TRUE(other.modified);
-    EXPECT_EQ(other.items[0], "open 1 <JPK> [xmlns:P1=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\"] root");
+    EXPECT_EQ(other.items[0], "open 1 <JPK> [xmlns:tns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\"] root ns=tns:");
 }
 
 TEST(XmlScanner, RecordListsAndControlSections)
@@ -145,7 +162,7 @@ TEST(XmlScanner, RecordListsAndControlSections)
                           "<ZakupWiersz><LpZakupu>1</LpZakupu><NrDostawcy>PL1</NrDostawcy></ZakupWiersz></JPK>",
                       4, map);
     EXPECT_EQ(r.items, (Items{
-                           r.items[0],
+                           kRootItem,
                            "open 2 <SprzedazWiersz> [typ=\"G\"] start",
                            "elem 3 <LpSprzedazy> [] 1 </LpSprzedazy> 1",
                            "elem 3 <K_19> [] 10.00 </K_19> 19",
@@ -190,7 +207,7 @@ TEST(XmlScanner, SelfClosingElementsHaveAnEmptyValue)
                       "<Adres>X</Adres></SprzedazWiersz><Podmiot1 /></JPK>");
     EXPECT_TRUE(r.modified);
     EXPECT_EQ(r.items, (Items{
-                           r.items[0],
+                           kRootItem,
                            "open 2 <SprzedazWiersz> [] start",
                            "elem 3 <NrKontrahenta> [] BRAK </NrKontrahenta> 75",
                            "elem 3 <NazwaKontrahenta> [a=\"1\"] BRAK </NazwaKontrahenta> 75",
@@ -247,20 +264,24 @@ TEST(XmlScanner, ItemBeyondTheCapEndsTheFileWithAMessage)
 
 TEST(XmlScanner, NamespacePrefixes)
 {
+    // Tags lose their prefix, which the items keep; a closing tag matches
+    // with any prefix, however long.
     auto r = scanText(std::string(kRoot) +
-                      "<tns:Naglowek><etd:NIP>1</etd:NIP><abcdef:X>2</abcdef:X><a:b:Z>4</a:b:Z></tns:Naglowek></JPK>");
+                      "<tns:Naglowek><etd:NIP>1</etd:NIP><abcdefgh:X>2</abcdefgh:X><a:b:Z>4</a:b:Z>"
+                      "<Y>5</q:Y></tns:Naglowek></JPK>");
     EXPECT_EQ(r.items, (Items{
-                           r.items[0],
-                           "open 2 <Naglowek> [] other",
-                           "elem 3 <NIP> [] 1 </NIP> 75",
-                           "elem 3 <X> [] 2 </X> 75",
-                           "elem 3 <b:Z> [] 4 </b:Z> 75",
-                           "close 2 </Naglowek>",
+                           kRootItem,
+                           "open 2 <Naglowek> [] other ns=tns:",
+                           "elem 3 <NIP> [] 1 </NIP> 75 ns=etd:",
+                           "elem 3 <X> [] 2 </X> 75 ns=abcdefgh:",
+                           "elem 3 <b:Z> [] 4 </b:Z> 75 ns=a:",
+                           "elem 3 <Y> [] 5 </Y> 75",
+                           "close 2 </Naglowek> ns=tns:",
                            "close 1 </JPK>",
                        }));
-    // A prefix of seven letters stays on the closing tag ahead: the element is lost.
-    auto lost = scanText(std::string(kRoot) + "<abcdefg:Y>3</abcdefg:Y></JPK>");
-    EXPECT_EQ(lost.items, (Items{lost.items[0], "close 1 </JPK>"}));
+    // A closing tag of another name still drops the element as before.
+    auto lost = scanText(std::string(kRoot) + "<a:Y>3</a:W></JPK>");
+    EXPECT_EQ(lost.items, (Items{kRootItem, "close 1 </JPK>"}));
 }
 
 TEST(XmlScanner, CommentsAndOtherMarkup)
@@ -272,7 +293,7 @@ TEST(XmlScanner, CommentsAndOtherMarkup)
                            "decl <?xml version=\"1.0\"?> @-",
                            "comment <!DOCTYPE JPK>",
                            "comment <?mso-application progid=\"x\"?>",
-                           r.items[3],
+                           kRootItem,
                            "comment <!-- a -->",
                            "open 2 <A> [] other",
                            "comment <!--b-->",
@@ -297,7 +318,7 @@ TEST(XmlScanner, CdataAndReferencesInValues)
 TEST(XmlScanner, MixedContentDropsTheElement)
 {
     auto r = scanText(std::string(kRoot) + "<Opis>tekst<B>1</B></Opis></JPK>");
-    EXPECT_EQ(r.items, (Items{r.items[0], "elem 2 <B> [] 1 </B> 75", "close 1 </JPK>"}));
+    EXPECT_EQ(r.items, (Items{kRootItem, "elem 2 <B> [] 1 </B> 75", "close 1 </JPK>"}));
 }
 
 TEST(XmlScanner, MultiLineRootTagAndEndOfFileCharacter)
@@ -305,11 +326,12 @@ TEST(XmlScanner, MultiLineRootTagAndEndOfFileCharacter)
     auto r = scanText(crlf("<tns:JPK xmlns:etd=\"http://e/\"\n         xmlns:tns=\"http://jpk.mf.gov.pl/wzor/2016/10/26/10261/\">\n"
                            "<tns:A>1</tns:A>\n</tns:JPK>\n") +
                       "\x1A<Lost>x</Lost>");
+    EXPECT_FALSE(r.modified);
     EXPECT_EQ(r.items, (Items{
-                           "open 1 <JPK> [xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\" xmlns:P1=\"http://e/\" "
-                           "xmlns:tns=\"http://jpk.mf.gov.pl/wzor/2016/10/26/10261/\"] root",
-                           "elem 2 <A> [] 1 </A> 75",
-                           "close 1 </JPK>",
+                           "open 1 <JPK> [xmlns:etd=\"http://e/\"          "
+                           "xmlns:tns=\"http://jpk.mf.gov.pl/wzor/2016/10/26/10261/\"] root ns=tns:",
+                           "elem 2 <A> [] 1 </A> 75 ns=tns:",
+                           "close 1 </JPK> ns=tns:",
                        }));
 }
 
