@@ -83,8 +83,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string doc = framed(data[0], std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
 
     const jpkforms::CheckResult result = jpkforms::checkDocument(doc);
+    // (Only when the document does not hold the text itself: libFuzzer
+    // learns the strings a target compares with and writes them into inputs.)
     for (const jpkforms::SchemaProblem& p : result.problems)
-        if (p.message.find("root:x:0:0") != std::string::npos)
+        if (p.message.find("root:x:0:0") != std::string::npos && doc.find("root:x:0:0") == std::string::npos)
             fuzz::violated("a problem text quotes a local file an entity named", p.message);
     if (result.problems.size() > 1001)
         fuzz::violated("more problems kept than the check's limit", std::to_string(result.problems.size()));

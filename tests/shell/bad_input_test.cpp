@@ -298,6 +298,24 @@ std::string hostile(const std::string& doctype, const std::string& reference)
     return file;
 }
 
+// The bad file's copy in TXT, under whichever name the transport gave it
+// (".TXT" when nothing was changed, ".XML" otherwise); well-formed XML.
+std::string badCopy(const fs::path& work)
+{
+    std::string name = base::winfs::upper(kBad);
+    for (const char* ending : {"TXT", "XML"}) {
+        const fs::path p = work / "TXT" / (name.substr(0, name.size() - 3) + ending);
+        if (fs::exists(p)) {
+            std::string bytes = readFile(p);
+            std::string error;
+            EXPECT_TRUE(wellFormedXml(bytes, &error)) << error;
+            return bytes;
+        }
+    }
+    ADD_FAILURE() << "no copy of " << kBad;
+    return {};
+}
+
 const std::string kDoctypeNotice = "deklaracja DOCTYPE pomini\xEAta, encje nie s\xB9 rozwijane";
 
 // Nested entities that would expand to gigabytes: never expanded. The file
@@ -315,8 +333,7 @@ TEST_F(BadInputTest, BillionLaughs)
     laughs += "]>";
     const std::string bytes = hostile(laughs, "&l12;");
     expectReported(transportWith(bytes), kDoctypeNotice);
-    expectWellFormedCopy();
-    const std::string copy = readFile(work() / "TXT" / base::winfs::upper(kBad));
+    const std::string copy = badCopy(work());
     EXPECT_LT(copy.size(), 2 * bytes.size());
     EXPECT_EQ(copy.find("hahaha"), std::string::npos);
 
@@ -334,8 +351,7 @@ TEST_F(BadInputTest, ExternalEntities)
                                 "<!ENTITY siec SYSTEM \"" + listener.url() + "\">"
                                 "<!ENTITY % zdalna SYSTEM \"" + listener.url() + "\"> %zdalna;]>";
     expectReported(transportWith(hostile(doctype, "&plik;&siec;")), kDoctypeNotice);
-    expectWellFormedCopy();
-    const std::string copy = readFile(work() / "TXT" / base::winfs::upper(kBad));
+    const std::string copy = badCopy(work());
     EXPECT_EQ(copy.find("root:"), std::string::npos);
     xl().sheetsSelect(4);
     for (int row = 1; row <= 40; ++row)
