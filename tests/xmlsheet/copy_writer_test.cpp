@@ -155,7 +155,6 @@ TEST(CopyWriter, RootAttributeValuesWithBlanksStayWhole)
         std::string error;
         EXPECT_TRUE(test::wellFormedXml(r.bytes, &error)) << error << "\n" << r.bytes;
         EXPECT_NE(r.bytes.find("=\"http://e/ x\""), std::string::npos) << r.bytes;
-        EXPECT_EQ(r.bytes.find("6/10/26/10261/\" xmlns"), r.bytes.find("/10261/\"") - 8) << r.bytes;
     }
 }
 
