@@ -32,6 +32,12 @@ using test::wellFormedXml;
 // aborts, which libFuzzer reports as a crash with the input saved.
 [[noreturn]] void violated(std::string_view property, std::string_view detail = {});
 
+// Any attempt of this process to open a network connection or look up a
+// host name is a broken property: inputs are untrusted and never make the
+// program fetch anything. The interposed functions are linked into every
+// target; calling this documents that the target relies on them.
+void forbidNetwork();
+
 // A window without a screen; the operations only need the status line.
 class QuietPort : public shell::WindowPort {};
 

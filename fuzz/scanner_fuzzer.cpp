@@ -1,21 +1,20 @@
-// One JPK file through the transport's engine: the scanner, the text copy and
-// the sheet writer on the embedded spreadsheet, then the summary sheet. The
-// input is the file's bytes; its length picks the group's JPK type.
+// The scanner and the text copy alone, on one JPK file: the part of the
+// transport every byte of an input goes through, run without the
+// spreadsheet so that each input costs little (the whole chain is the
+// `transport` target). The input is the file's bytes; its length picks the
+// group's JPK type, and so the layout the scanner maps values to.
 // Beyond not crashing: whenever the input is well-formed XML and the scanner
-// read it to its end without a fault or a problem to report, the copy in TXT
-// is well-formed XML too; and no temporary copy "xx" stays behind.
+// read it to its end without a problem to report, the copy is well-formed
+// XML too; the copy of a file read to its end is written whole.
 
 #include "fuzz_support.h"
-#include "shell/app.h"
-#include "spreadsheet/automation.h"
-#include "spreadsheet/embedded_application.h"
 #include "transport/layouts.h"
-#include "transport/summary.h"
 #include "xmlsheet/copy_writer.h"
-#include "xmlsheet/sheet_writer.h"
+#include "xmlsheet/field_map.h"
+#include "xmlsheet/xml_scanner.h"
 
+#include <array>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 using namespace zbir;
@@ -23,24 +22,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kFile = "JPK_VAT_2017_05_FUZZ.XML";
-
-struct Run {
-    fuzz::QuietPort port;
-    std::shared_ptr<workbook::Provider> provider = workbook::makeEmbeddedProvider();
-    std::unique_ptr<shell::App> app;
-    std::shared_ptr<workbook::Application> xl;
-
-    Run()
+// The field maps of the seven JPK types, declared once.
+struct Maps {
+    std::array<xmlsheet::FieldMap, 8> map;
+    Maps()
     {
-        fuzz::writeFile(fuzz::parentFolder() / kFile, "<JPK/>");
-        app = std::make_unique<shell::App>(fuzz::workFolder(), port, provider);
-        app->FoCreat();
-        if (app->files().size() != 1)
-            fuzz::violated("the fuzz folder does not list its one file");
-        fs::create_directory(fuzz::workFolder() / "TXT");
-        xl = provider->create();
-        app->xl = xl;
+        for (int type = 1; type <= 7; ++type)
+            workbook::declareLayout(type, map[static_cast<std::size_t>(type)]);
     }
 };
 
@@ -48,56 +36,27 @@ struct Run {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static Run run;
-    shell::App& app = *run.app;
-    workbook::Application& xl = *run.xl;
-    const std::string_view input(reinterpret_cast<const char*>(data), size);
-    fuzz::writeFile(fuzz::parentFolder() / kFile, input);
-    const fs::path copies[] = {app.resolve(xmlsheet::copyName(kFile, false)),
-                               app.resolve(xmlsheet::copyName(kFile, true))};
-    std::error_code ec;
-    for (const fs::path& p : copies)
-        fs::remove(p, ec);
-    fs::remove(fuzz::workFolder() / "ZBIR.LOG", ec);
+    static const Maps maps;
+    static const fs::path input = fuzz::workFolder() / "JPK_VAT_2017_05_FUZZ.XML";
+    static const fs::path copyFile = fuzz::workFolder() / "xx";
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    fuzz::writeFile(input, bytes);
 
-    app.jpkType = static_cast<std::uint8_t>(1 + size % 7);
-    app.state = 1;
-    xl.workbooksAdd();
-    bool threw = false;
-    bool finished = false;
-    {
-        xmlsheet::TransportContext ctx(app, xl);
-        workbook::declareLayout(app.jpkType, ctx.map);
-        try {
-            xmlsheet::transportFile(ctx, 0);
-            finished = ctx.faults.empty() && app.state == 1;
-            workbook::buildSummary(ctx);
-        } catch (const workbook::AutomationError&) {
-            threw = true;  // a spreadsheet refusal ends the transport with its message
-        } catch (const std::runtime_error&) {
-            threw = true;  // a file error does the same
-        }
+    const int type = static_cast<int>(1 + size % 7);
+    xmlsheet::XmlScanner scanner(maps.map[static_cast<std::size_t>(type)], type, [] { return true; });
+    xmlsheet::CopyWriter copy(scanner);
+    copy.create(copyFile);
+    if (!scanner.open(input))
+        fuzz::violated("the scanner could not open its input");
+    scanner.scan(copy);
+    try {
+        copy.close();
+    } catch (const std::runtime_error& e) {
+        fuzz::violated("the copy could not be written", e.what());
     }
-    xl.activeWorkbookClose();
-    app.state = 0;
-
-    if (fs::exists(fuzz::workFolder() / "xx"))
-        fuzz::violated("the temporary copy xx stayed in the working folder");
-    std::string copy;
-    int found = 0;
-    for (const fs::path& p : copies) {
-        if (fs::exists(p)) {
-            copy = fuzz::readFile(p);
-            ++found;
-        }
-    }
-    // A copy is placed only for a file read to its end; a problem that did
-    // not end the scan still gives one.
-    if (found > 1 || (finished && found != 1))
-        fuzz::violated("the transport did not leave the one copy in TXT it should", std::to_string(found));
-    if (finished && !threw && fuzz::wellFormedXml(input)) {
+    if (scanner.complete() && scanner.error().empty() && fuzz::wellFormedXml(bytes)) {
         std::string error;
-        if (!fuzz::wellFormedXml(copy, &error))
+        if (!fuzz::wellFormedXml(fuzz::readFile(copyFile), &error))
             fuzz::violated("the copy of a well-formed file is not well-formed XML", error);
     }
     return 0;

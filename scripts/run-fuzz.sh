@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 BUILD_DIR=${ZBIR_FUZZ_BUILD_DIR:-build-fuzz}
 SECONDS_EACH=${ZBIR_FUZZ_SECONDS:-60}
 TIMEOUT=${ZBIR_FUZZ_TIMEOUT:-10}
-TARGETS=${ZBIR_FUZZ_TARGETS:-"codepage scanner subject workbook_open jpk_writer"}
+TARGETS=${ZBIR_FUZZ_TARGETS:-"codepage scanner transport subject workbook_open jpk_writer schema_check root_namespace"}
 if [ "$SECONDS_EACH" -le 0 ]; then
   echo "fuzzing skipped (ZBIR_FUZZ_SECONDS=$SECONDS_EACH)"
   exit 0
@@ -41,9 +41,12 @@ for t in $TARGETS; do
   log="$BUILD_DIR/fuzz-findings/$t.log"
   mkdir -p "$corpus" "$findings"
   printf '== fuzz %s for %s s ... ' "$t" "$SECONDS_EACH"
+  dict=""
+  [ -f "fuzz/dict/$t.dict" ] && dict="-dict=fuzz/dict/$t.dict"
   status=0
+  # shellcheck disable=SC2086
   "$BUILD_DIR/fuzz/${t}_fuzzer" -max_total_time="$SECONDS_EACH" -timeout="$TIMEOUT" \
-    -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/" \
+    -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/" $dict \
     "$corpus" "fuzz/corpus/$t" >"$log" 2>&1 || status=$?
   if [ "$status" -ne 0 ] || grep -qE 'ERROR: (Address|Leak|UndefinedBehavior)Sanitizer|runtime error:|==zbir-fuzz==' "$log"; then
     echo "FAILED (exit $status)"

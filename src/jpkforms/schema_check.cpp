@@ -281,12 +281,41 @@ namespace {
 
 using ReaderFactory = std::function<xmlTextReaderPtr()>;
 
+// The line of the document type declaration in the prolog of a document
+// starting with `start` (after a byte-order mark, blanks, processing
+// instructions and comments); 0 when it has none.
+int doctypeLine(std::string_view start)
+{
+    std::size_t i = start.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+    for (;;) {
+        while (i < start.size() && (start[i] == ' ' || start[i] == '\t' || start[i] == '\r' || start[i] == '\n'))
+            ++i;
+        const std::string_view rest = start.substr(std::min(i, start.size()));
+        if (rest.rfind("<!DOCTYPE", 0) == 0)
+            return 1 + static_cast<int>(std::count(start.begin(), start.begin() + static_cast<std::ptrdiff_t>(i), '\n'));
+        const std::string_view end = rest.rfind("<?", 0) == 0 ? "?>" : rest.rfind("<!--", 0) == 0 ? "-->" : "";
+        if (end.empty())
+            return 0;
+        const std::size_t at = rest.find(end, 2);
+        if (at == std::string_view::npos)
+            return 0;
+        i += at + end.size();
+    }
+}
+
 // Validates what `open` reads, streaming: memory does not grow with the file.
-CheckResult validate(std::string rootNs, const ReaderFactory& open)
+// A document type declaration refuses the document before anything is
+// parsed: no entity of it is ever looked at.
+CheckResult validate(std::string rootNs, int doctype, const ReaderFactory& open)
 {
     CheckResult result;
     result.rootNamespace = std::move(rootNs);
     result.form = findForm(result.rootNamespace);
+    if (doctype) {
+        result.verdict = Verdict::Invalid;
+        result.problems.push_back({doctype, "deklaracja DOCTYPE: pliki JPK jej nie maj\xC4\x85, plik odrzucony"});
+        return result;
+    }
     if (!result.form) {
         result.verdict = Verdict::UnknownForm;
         result.problems.push_back(
@@ -346,7 +375,7 @@ CheckResult checkDocument(std::string_view document)
         result.problems.push_back({0, "plik za du\xC5\xBC" "y do sprawdzenia w pami\xC4\x99" "ci"});
         return result;
     }
-    return validate(rootNamespace(document), [&] {
+    return validate(rootNamespace(document), doctypeLine(document.substr(0, kPeekBytes)), [&] {
         return xmlReaderForMemory(document.data(), static_cast<int>(document.size()), nullptr,
                                   nullptr, kDocumentOptions);
     });
@@ -362,7 +391,7 @@ CheckResult checkFile(const fs::path& file)
         result.problems.push_back({0, "nie mog\xC4\x99 czyta\xC4\x87 pliku " + file.string()});
         return result;
     }
-    return validate(rootNamespace(start), [&] {
+    return validate(rootNamespace(start), doctypeLine(start), [&] {
         return xmlReaderForFile(file.c_str(), nullptr, kDocumentOptions);
     });
 }

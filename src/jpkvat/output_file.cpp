@@ -1,5 +1,6 @@
 #include "jpkvat/output_file.h"
 
+#include "base/durable_file.h"
 #include "base/winfs.h"
 
 #include <cerrno>
@@ -67,8 +68,7 @@ bool OutputFile::commit()
 
 bool OutputFile::keepAs(const std::filesystem::path& other)
 {
-    std::error_code ec;
-    std::filesystem::rename(m_temp, other, ec);
+    const std::error_code ec = base::durable::replace(m_temp, other, "combined");
     if (ec) {
         m_error = base::winfs::fromNative(ec.message());
         return false;

@@ -1,11 +1,14 @@
 #include "shell/app.h"
 
 #include "jpkvat/jpk_writer.h"
+#include "base/folder_lock.h"
 #include "base/winfs.h"
 #include "transport/ready.h"
 #include "transport/transport.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -20,6 +23,8 @@ constexpr const char* kProgramName = "ZBIR.exe";
 #else
 constexpr const char* kProgramName = "zbir";
 #endif
+
+const char* const kFolderBusy = "Trwa inna operacja w tym folderze, spr\xF3" "buj p\xF3\x9F" "niej";
 
 std::filesystem::path absoluteFolder(const std::filesystem::path& p)
 {
@@ -199,10 +204,26 @@ bool App::listGroup()
 }
 
 template <class F>
-void App::runOperation(const char* name, F&& body)
+void App::runOperation(const char* name, F&& body, bool exclusive)
 {
     ++m_running;
-    runGuarded(name, std::forward<F>(body));
+    {
+        // Taken by the outermost operation only: a second lock in this
+        // process would find the folder busy.
+        std::optional<base::FolderLock> lock;
+        if (exclusive && m_running == 1)
+            lock.emplace(m_work);
+        if (lock && lock->outcome() == base::FolderLock::Outcome::Busy) {
+            m_lastOk = false;
+            try {
+                logEvent(9, std::string(name) + ": " + kFolderBusy + " (" + winfs::display(lock->file()) + ")");
+            } catch (const std::exception&) {
+            }
+            showError(kFolderBusy);
+        } else {
+            runGuarded(name, std::forward<F>(body));
+        }
+    }
     --m_running;
     if (m_running == 0 && m_exitPending) {
         m_exitPending = false;
@@ -236,12 +257,12 @@ void App::runGuarded(const char* name, F&& body)
 
 void App::MakeXLS()
 {
-    runOperation("Transport XML do XLS", [this] { return workbook::makeXls(*this); });
+    runOperation("Transport XML do XLS", [this] { return workbook::makeXls(*this); }, true);
 }
 
 void App::OpenXLS()
 {
-    runOperation("Wczytaj gotowy XLS", [this] { return workbook::openXls(*this); });
+    runOperation("Wczytaj gotowy XLS", [this] { return workbook::openXls(*this); }, true);
 }
 
 void App::MakeJPK()
@@ -257,7 +278,7 @@ void App::MakeJPK()
             return false;
         }
         return jpkvat::makeJpk(*this);
-    });
+    }, true);
 }
 
 void App::SpeedButton1Click()

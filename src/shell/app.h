@@ -90,8 +90,10 @@ public:
     bool lastOk() const { return m_lastOk; }
 
 private:
+    // `exclusive`: the operation works on the folder's files and runs only
+    // while no other process runs one there (base/folder_lock.h).
     template <class F>
-    void runOperation(const char* name, F&& body);
+    void runOperation(const char* name, F&& body, bool exclusive = false);
     template <class F>
     void runGuarded(const char* name, F&& body);
     void selfNaming();

@@ -47,6 +47,14 @@ double pixelsOf(double value, orcus::length_unit_t unit)
     }
 }
 
+// A length from the file in whole pixels, within what a column can take
+// (0 for NaN or less).
+int pixelCount(double pixels)
+{
+    const double most = metrics::columnPixels(metrics::kMaxColumnWidth);
+    return pixels > 0 ? static_cast<int>(std::min(pixels, most) + 0.5) : 0;
+}
+
 double pointsOf(double value, orcus::length_unit_t unit)
 {
     return unit == orcus::length_unit_t::point ? value : pixelsOf(value, unit) * 72 / 96;
@@ -287,7 +295,7 @@ void ImportSheet::set_date_time(ss::row_t row, ss::col_t col, int year, int mont
         return;
     long long days = daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
                      daysFromCivil(1899, 12, 30);
-    double serial = static_cast<double>(days) + (hour * 3600 + minute * 60 + second) / 86400.0;
+    double serial = static_cast<double>(days) + (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
     m_sheet.setNumber(row + 1, col + 1, serial);
 }
 
@@ -339,7 +347,7 @@ void ImportSheet::set_column_width(ss::col_t col, double width, orcus::length_un
         return;  // hidden
     w = unit == orcus::length_unit_t::xlsx_column_digit
             ? metrics::widthFromFile(width)
-            : metrics::widthOfPixels(static_cast<int>(pixelsOf(width, unit) + 0.5));
+            : metrics::widthOfPixels(pixelCount(pixelsOf(width, unit)));
 }
 
 void ImportSheet::set_column_hidden(ss::col_t col, bool hidden)
@@ -374,7 +382,7 @@ void ImportSheet::set_sheet_active()
 void ImportSheet::set_split_pane(double, double ver_split, const ss::address_t&, ss::sheet_pane_t)
 {
     if (ver_split > 0)
-        m_sheet.setSplitRow(static_cast<int>(std::lround(ver_split / kTwipsPerRow)));
+        m_sheet.setSplitRow(static_cast<int>(std::lround(std::min(ver_split / kTwipsPerRow, double{kMaxRows - 1}))));
 }
 
 void ImportSheet::set_frozen_pane(ss::col_t, ss::row_t visible_rows, const ss::address_t&, ss::sheet_pane_t)

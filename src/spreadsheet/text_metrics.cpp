@@ -10,6 +10,7 @@ namespace {
 constexpr int kDigitPixels = 7;
 constexpr int kPadding = 5;
 constexpr int kCellMargin = 5;  // AutoFit's room beside the text
+constexpr double kMaxPixels = 1 << 30;
 
 // Advance widths in pixels of the default 11-point font, ' ' to '~'.
 constexpr std::array<unsigned char, 95> kAscii = {
@@ -63,13 +64,16 @@ int textPixels(std::string_view text, double fontSize)
         else if (c >= 0x80)
             units += upperHalfPixels(c);
     }
-    return static_cast<int>(std::ceil(static_cast<double>(units) * fontSize / kDefaultFontSize));
+    // A font size comes from a file: the width stays within what an int holds.
+    const double pixels = std::ceil(static_cast<double>(units) * fontSize / kDefaultFontSize);
+    return pixels > 0 ? static_cast<int>(std::min(pixels, kMaxPixels)) : 0;
 }
 
 int columnPixels(double width)
 {
-    if (width <= 0)
+    if (!(width > 0))
         return 0;
+    width = std::min(width, kMaxColumnWidth);
     if (width < 1)
         return static_cast<int>(width * (kDigitPixels + kPadding) + 0.5);
     return static_cast<int>(width * kDigitPixels + 0.5) + kPadding;
@@ -79,6 +83,7 @@ double widthOfPixels(int pixels)
 {
     if (pixels <= 0)
         return 0;
+    pixels = std::min(pixels, columnPixels(kMaxColumnWidth));
     double chars = pixels < kDigitPixels + kPadding ? static_cast<double>(pixels) / (kDigitPixels + kPadding)
                                                     : static_cast<double>(pixels - kPadding) / kDigitPixels;
     return std::floor(chars * 100 + 0.5) / 100;
@@ -88,6 +93,8 @@ double widthFromFile(double fileWidth)
 {
     if (!(fileWidth > 0))
         return 0;
+    // Widths beyond the widest column a sheet allows are read as that.
+    fileWidth = std::min(fileWidth, kMaxColumnWidth + 1);
     constexpr int kRounding = 128 / kDigitPixels;
     double pixels = (256 * fileWidth + kRounding) / 256 * kDigitPixels;
     return widthOfPixels(static_cast<int>(std::floor(pixels + 1e-9)));
@@ -95,7 +102,7 @@ double widthFromFile(double fileWidth)
 
 double autoFitWidth(int textPixels)
 {
-    return std::min(kMaxColumnWidth, widthOfPixels(textPixels + kCellMargin));
+    return widthOfPixels(std::min(textPixels, static_cast<int>(kMaxPixels)) + kCellMargin);
 }
 
 }  // namespace zbir::workbook::metrics

@@ -12,12 +12,12 @@ const char* TextStore::add(std::string_view text)
     char* p;
     if (need > kChunk / 4) {
         // A long text gets a chunk of its own, kept before the current one.
-        auto own = std::make_unique<char[]>(need);
+        auto own = std::make_unique_for_overwrite<char[]>(need);
         p = own.get();
         m_chunks.insert(m_chunks.empty() ? m_chunks.end() : m_chunks.end() - 1, std::move(own));
     } else {
         if (m_used + need > kChunk) {
-            m_chunks.push_back(std::make_unique<char[]>(kChunk));
+            m_chunks.push_back(std::make_unique_for_overwrite<char[]>(kChunk));
             m_used = 0;
         }
         p = m_chunks.back().get() + m_used;

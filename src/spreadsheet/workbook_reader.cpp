@@ -100,11 +100,12 @@ std::string impossibleEntrySize(const std::string& bytes)
         if (next > bytes.size())
             return {};
         const std::string name = bytes.substr(at + kEntryHeader, nameLength);
-        if (packed != 0xFFFFFFFF && size != 0xFFFFFFFF) {  // Zip64 sizes live elsewhere
-            if ((method == 0 && size != packed) || (method == 8 && size > packed * kDeflateRatio + 0xFFFF) ||
-                packed > bytes.size())
-                return name.empty() ? std::string("?") : name;
-        }
+        // orcus reads no Zip64 sizes: the marker 0xFFFFFFFF is taken for the
+        // size itself (4 GB), and no workbook needs them, so it is checked
+        // as any size.
+        if ((method == 0 && size != packed) || (method == 8 && size > packed * kDeflateRatio + 0xFFFF) ||
+            packed > bytes.size())
+            return name.empty() ? std::string("?") : name;
         at = next;
     }
     return {};

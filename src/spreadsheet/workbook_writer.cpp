@@ -1,6 +1,7 @@
 #include "spreadsheet/workbook_file.h"
 #include "spreadsheet/parallel.h"
 
+#include "base/durable_file.h"
 #include "spreadsheet/automation.h"
 #include "spreadsheet/number_format.h"
 #include "spreadsheet/text_codec.h"
@@ -11,7 +12,6 @@
 #include <orcus/zip_archive_stream.hpp>
 #include <xlsxwriter.h>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -336,15 +336,6 @@ void verify(const std::filesystem::path& path, int sheets)
     }
 }
 
-void syncFile(const std::filesystem::path& path, int flags)
-{
-    int fd = ::open(path.c_str(), flags);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 std::filesystem::path temporaryPath(const std::filesystem::path& target)
 {
     static std::atomic<unsigned> counter{0};
@@ -364,11 +355,9 @@ void saveWorkbookFile(Workbook& wb, const std::filesystem::path& path)
     try {
         XlsxWriter(wb, temporary).write();
         verify(temporary, wb.sheetCount());
-        syncFile(temporary, O_RDONLY);
-        std::filesystem::rename(temporary, target, ec);
+        ec = base::durable::replace(temporary, target, "workbook");
         if (ec)
             throw SaveError{text::fromUtf8(ec.message())};
-        syncFile(target.parent_path(), O_RDONLY | O_DIRECTORY);
     } catch (const SaveError& e) {
         std::filesystem::remove(temporary, ec);
         throw AutomationError("Nie mo\xBFna zapisa\xE6 pliku " + displayPath(path) + ": " + e.reason);

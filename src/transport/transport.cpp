@@ -1,6 +1,7 @@
 #include "transport/transport.h"
 
 #include "operation/operation.h"
+#include "base/durable_file.h"
 #include "base/formatters.h"
 #include "base/winfs.h"
 #include "spreadsheet/automation.h"
@@ -166,8 +167,7 @@ bool Transport::saveWorkbook(Application& xl)
     if (m_earlier) {
         const std::string previous = previousVersionName(m_app.workFolder(), group + ".XLS");
         aside = m_app.resolve(previous);
-        std::error_code ec;
-        fs::rename(path, aside, ec);
+        const std::error_code ec = base::durable::move(path, aside, "move");
         if (ec) {
             m_app.logEvent(9, base::winfs::display(path) + " -> " + previous + ": " + base::winfs::fromNative(ec.message()));
             return fail("Nie mog\xEA przenie\x9C\xE6 " + group + ".XLS na " + previous + "; nowy zeszyt nie zapisany");
@@ -183,8 +183,7 @@ bool Transport::saveWorkbook(Application& xl)
         // that name open elsewhere).
         std::string message = "Nie mog\xEA zapisa\xE6 pliku " + base::winfs::display(path);
         if (m_earlier) {
-            std::error_code ec;
-            fs::rename(aside, path, ec);
+            const std::error_code ec = base::durable::move(aside, path, "restore");
             message += ec ? "; poprzedni zeszyt zostaje jako " + base::winfs::display(aside.filename())
                           : "; " + keptText();
         }

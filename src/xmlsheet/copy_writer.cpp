@@ -2,6 +2,7 @@
 
 #include "encoding/charset.h"
 #include "encoding/codepage.h"
+#include "base/durable_file.h"
 #include "base/winfs.h"
 
 #include <algorithm>
@@ -176,12 +177,7 @@ std::string copyName(const std::string& fileName, bool modified)
 
 bool placeCopy(const std::filesystem::path& tempPath, const std::filesystem::path& target)
 {
-    std::error_code ec;
-    std::filesystem::remove(target, ec);
-    if (ec)
-        return false;
-    std::filesystem::rename(tempPath, target, ec);
-    return !ec;
+    return !base::durable::replace(tempPath, target, "copy");
 }
 
 }  // namespace zbir::xmlsheet

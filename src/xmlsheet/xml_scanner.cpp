@@ -527,7 +527,10 @@ bool XmlScanner::step(ScanConsumer& consumer)
             return true;
         }
         if (startsWith("<!DOCTYPE")) {
-            // A document type goes on as a comment, its internal subset included.
+            // A document type goes on as a comment, its internal subset
+            // included; its entities are never read, fetched or expanded
+            // (references to them read as unknown ones), and the user is told.
+            notice("deklaracja DOCTYPE pomini\xEAta, encje nie s\xB9 rozwijane");
             std::size_t end = find('>', 2);
             if (end != std::string::npos) {
                 if (const void* bracket = std::memchr(cur() + 2, '[', end - 2)) {

@@ -123,6 +123,25 @@ TEST(SchemaCheck, DoctypesAndEntitiesAreRefusedWithoutExpansionOrNetwork)
         EXPECT_EQ(p.message.find("root:"), std::string::npos) << p.message;
 }
 
+// The declaration refuses the document before it is parsed, wherever the
+// prolog puts it: its line is named, and nothing of it is read (a short
+// document whose entity reference stopped the parser first was once found
+// invalid without a word of the declaration).
+TEST(SchemaCheck, DoctypeIsRefusedFirstWithItsLine)
+{
+    const std::string start = "\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<!-- eksport -->\n<?pi x?>\n";
+    const CheckResult r = checkDocument(start + "<!DOCTYPE JPK [<!ENTITY a \"&#38;b;\"><!ENTITY b \"&a;\">]>\n<tns:JPK xmlns:tns=\"" +
+                                        kV7m2 + "\"><tns:Naglowek>&a;</tns:Naglowek></tns:JPK>");
+    EXPECT_EQ(r.verdict, Verdict::Invalid);
+    ASSERT_EQ(r.problems.size(), 1u);
+    EXPECT_EQ(r.problems[0].line, 4);
+    EXPECT_NE(r.problems[0].message.find("DOCTYPE"), std::string::npos) << r.problems[0].message;
+    // The same words inside a comment or a value are no declaration.
+    const CheckResult fine = checkDocument(v7m2("<tns:K_19>100.00</tns:K_19><tns:K_20>23.00</tns:K_20>",
+                                                "<?xml version=\"1.0\"?>\n<!-- <!DOCTYPE x> -->\n"));
+    EXPECT_EQ(fine.verdict, Verdict::Valid) << (fine.problems.empty() ? "" : fine.problems[0].message);
+}
+
 TEST(SchemaCheck, MissingSchemasAreSaidNotPassed)
 {
     test::TempDir empty;

@@ -8,6 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
 
 namespace zbir::test {
@@ -247,6 +253,118 @@ TEST_F(BadInputTest, ThousandsOfFilesInTheParentFolder)
     EXPECT_EQ(app->files().size(), 2u);
     EXPECT_GE(app->groups().size(), 2u);
     RecordProperty("seconds_with_5000_files", std::to_string(seconds));
+}
+
+// A TCP port on this machine that counts who connects to it: an entity
+// naming it is fetched exactly when someone connects.
+class Listener {
+public:
+    Listener()
+    {
+        m_fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (m_fd < 0 || bind(m_fd, reinterpret_cast<sockaddr*>(&a), len) != 0 || listen(m_fd, 8) != 0 ||
+            getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+            throw std::runtime_error("no listening socket");
+        m_port = ntohs(a.sin_port);
+    }
+    ~Listener() { close(m_fd); }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/jpk.dtd"; }
+    int connections()
+    {
+        int fd;
+        while ((fd = accept(m_fd, nullptr, nullptr)) >= 0) {
+            close(fd);
+            ++m_count;
+        }
+        return m_count;
+    }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+    int m_count = 0;
+};
+
+// A VAT file whose first value refers to `reference`, after `doctype`.
+std::string hostile(const std::string& doctype, const std::string& reference)
+{
+    std::string file = vatFile({{"100.00", "23.00"}});
+    const std::size_t root = file.find("<tns:JPK");
+    file.insert(root, doctype + "\n");
+    const std::size_t value = file.find("Firma 1");
+    file.replace(value, 7, reference);
+    return file;
+}
+
+// The bad file's copy in TXT, under whichever name the transport gave it
+// (".TXT" when nothing was changed, ".XML" otherwise); well-formed XML.
+std::string badCopy(const fs::path& work)
+{
+    std::string name = base::winfs::upper(kBad);
+    for (const char* ending : {"TXT", "XML"}) {
+        const fs::path p = work / "TXT" / (name.substr(0, name.size() - 3) + ending);
+        if (fs::exists(p)) {
+            std::string bytes = readFile(p);
+            std::string error;
+            EXPECT_TRUE(wellFormedXml(bytes, &error)) << error;
+            return bytes;
+        }
+    }
+    ADD_FAILURE() << "no copy of " << kBad;
+    return {};
+}
+
+const std::string kDoctypeNotice = "deklaracja DOCTYPE pomini\xEAta, encje nie s\xB9 rozwijane";
+
+// Nested entities that would expand to gigabytes: never expanded. The file
+// is read as any other, its references to unknown entities marked, the
+// user told; the check of the file refuses it before parsing anything.
+TEST_F(BadInputTest, BillionLaughs)
+{
+    std::string laughs = "<!DOCTYPE tns:JPK [<!ENTITY l0 \"ha\">";
+    for (int i = 1; i <= 12; ++i) {
+        laughs += "<!ENTITY l" + std::to_string(i) + " \"";
+        for (int k = 0; k < 10; ++k)
+            laughs += "&l" + std::to_string(i - 1) + ";";
+        laughs += "\">";
+    }
+    laughs += "]>";
+    const std::string bytes = hostile(laughs, "&l12;");
+    expectReported(transportWith(bytes), kDoctypeNotice);
+    const std::string copy = badCopy(work());
+    EXPECT_LT(copy.size(), 2 * bytes.size());
+    EXPECT_EQ(copy.find("hahaha"), std::string::npos);
+
+    const ProgramRun check = runZbir({"sprawdz", (root / kBad).string()});
+    EXPECT_EQ(check.exitCode, 1) << check.output;
+    EXPECT_NE(check.output.find(kBad + ":2: deklaracja DOCTYPE"), std::string::npos) << check.output;
+}
+
+// External entities naming a local file and an address on this machine:
+// neither is read or fetched, by the transport or by the check.
+TEST_F(BadInputTest, ExternalEntities)
+{
+    Listener listener;
+    const std::string doctype = "<!DOCTYPE tns:JPK [<!ENTITY plik SYSTEM \"file:///etc/passwd\">"
+                                "<!ENTITY siec SYSTEM \"" + listener.url() + "\">"
+                                "<!ENTITY % zdalna SYSTEM \"" + listener.url() + "\"> %zdalna;]>";
+    expectReported(transportWith(hostile(doctype, "&plik;&siec;")), kDoctypeNotice);
+    const std::string copy = badCopy(work());
+    EXPECT_EQ(copy.find("root:"), std::string::npos);
+    xl().sheetsSelect(4);
+    for (int row = 1; row <= 40; ++row)
+        for (int col = 1; col <= 60; ++col)
+            EXPECT_EQ(xl().cellValue(row, col).find("root:"), std::string::npos) << row << "," << col;
+
+    const ProgramRun check = runZbir({"sprawdz", (root / kBad).string()});
+    EXPECT_EQ(check.exitCode, 1) << check.output;
+    EXPECT_NE(check.output.find("deklaracja DOCTYPE"), std::string::npos) << check.output;
+    EXPECT_EQ(check.output.find("root:"), std::string::npos) << check.output;
+    EXPECT_EQ(listener.connections(), 0);
 }
 
 }  // namespace

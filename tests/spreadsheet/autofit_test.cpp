@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <string>
+
 namespace zbir::workbook {
 namespace {
 
@@ -101,6 +104,26 @@ TEST(TextMetrics, PixelWidthsRoundTripThroughFiles)
         EXPECT_EQ(metrics::autoFitWidth(px), metrics::widthOfPixels(px + 5));
     }
     EXPECT_EQ(metrics::autoFitWidth(100000), metrics::kMaxColumnWidth);
+}
+
+// Widths and font sizes read from files may be anything a double holds: the
+// pixels stay within an int and the widths within the sheet's range.
+TEST(TextMetrics, ExtremeWidthsAndFontSizesStayInRange)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (double w : {428515625.0, 3e9, 1e300, inf})
+        EXPECT_EQ(metrics::widthFromFile(w), metrics::kMaxColumnWidth) << w;
+    EXPECT_EQ(metrics::widthFromFile(nan), 0);
+    EXPECT_EQ(metrics::widthFromFile(-1e300), 0);
+    const int widest = metrics::columnPixels(metrics::kMaxColumnWidth);
+    EXPECT_EQ(metrics::columnPixels(1e300), widest);
+    EXPECT_EQ(metrics::columnPixels(inf), widest);
+    EXPECT_EQ(metrics::columnPixels(nan), 0);
+    EXPECT_EQ(metrics::widthOfPixels(std::numeric_limits<int>::max()), metrics::kMaxColumnWidth);
+    EXPECT_GT(metrics::textPixels("ABC", 1e300), 0);
+    EXPECT_EQ(metrics::textPixels("ABC", nan), 0);
+    EXPECT_EQ(metrics::autoFitWidth(metrics::textPixels(std::string(1000, 'W'), 1e300)), metrics::kMaxColumnWidth);
 }
 
 }  // namespace

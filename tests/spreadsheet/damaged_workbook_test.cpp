@@ -7,6 +7,9 @@
 #include "support/test_support.h"
 #include "spreadsheet/automation.h"
 #include "spreadsheet/embedded_application.h"
+#include "spreadsheet/sheet.h"
+#include "spreadsheet/text_metrics.h"
+#include "spreadsheet/workbook.h"
 #include "spreadsheet/workbook_file.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +95,26 @@ TEST(DamagedWorkbook, ImpossibleEntrySizeIsRefusedBeforeAnyIsSetAside)
     EXPECT_NE(refusal(dir / "G.XLS").find("xl/workbook.xml"), std::string::npos);
 }
 
+// Found by the fuzzing campaign: a compressed size of FF FF FF FF (the Zip64
+// marker, with no Zip64 field behind it) passed the size check and orcus
+// set aside 4 GB for it.
+TEST(DamagedWorkbook, Zip64MarkerSizeIsRefusedBeforeAnyIsSetAside)
+{
+    TempDir dir;
+    std::string zip = storedZip({{"[Content_Types].xml", kContentTypes}, {"xl/workbook.xml", "<workbook/>"}});
+    const std::size_t central = zip.find("PK\x01\x02", 0);
+    ASSERT_NE(central, std::string::npos);
+    for (std::size_t field : {central + 20, central + 24}) {  // compressed, then uncompressed size
+        std::string damaged = zip;
+        damaged.replace(field, 4, std::string("\xFF\xFF\xFF\xFF", 4));
+        writeFile(dir / "G.XLS", damaged);
+        EXPECT_NE(refusal(dir / "G.XLS").find("[Content_Types].xml"), std::string::npos) << field;
+    }
+    // The campaign's input: a transported workbook with that marker on _rels/.rels.
+    EXPECT_NE(refusal(sourceDir() / "fuzz/corpus/workbook_open/finding-zip64-marker-size").find("_rels/.rels"),
+              std::string::npos);
+}
+
 TEST(DamagedWorkbook, EmptyJunkTruncatedAndFolderAreRefused)
 {
     TempDir dir;
@@ -126,6 +149,63 @@ TEST(DamagedWorkbook, EmptyJunkTruncatedAndFolderAreRefused)
 
     fs::create_directory(dir / "folder.XLS");
     EXPECT_NE(refusal(dir / "folder.XLS").find("folderem"), std::string::npos);
+}
+
+// Found by fuzzing: a column width of 428515625 characters (about 3e9 pixels)
+// overflowed int on its way to pixels. Widths beyond the widest column a
+// sheet allows open as that widest column, and save so.
+TEST(DamagedWorkbook, ColumnWidthBeyondTheSheetsRangeOpensAsTheWidest)
+{
+    TempDir dir;
+    workbook::EmbeddedApplication xl;
+    xl.workbooksOpen((sourceDir() / "tests/spreadsheet/data/findings/column-width-overflow.xlsx").string());
+    xl.sheetsSelect(2);
+    EXPECT_EQ(xl.columnWidth(76), workbook::metrics::kMaxColumnWidth);
+    EXPECT_EQ(xl.columnWidth(75), 25.57);  // its neighbour as before
+    xl.activeWorkbookSaveAs((dir / "again.XLS").string());
+    auto again = workbook::loadWorkbookFile(dir / "again.XLS");
+    EXPECT_EQ(again->sheet(1).columnWidth(76), workbook::metrics::kMaxColumnWidth);
+}
+
+// Every length a file gives that becomes a whole number (column widths,
+// frozen rows, a time of day) is kept within the sheet's range: huge,
+// infinite and NaN values open without undefined behaviour.
+TEST(DamagedWorkbook, HugeLengthsAndTimesOpenWithinTheSheetsRange)
+{
+    TempDir dir;
+    const std::string real = savedWorkbook(dir);
+    orcus::zip_archive_stream_blob stream(reinterpret_cast<const std::uint8_t*>(real.data()), real.size());
+    orcus::zip_archive archive(&stream);
+    archive.load();
+    std::vector<std::pair<std::string, std::string>> parts;
+    for (std::size_t i = 0; i < archive.get_file_entry_count(); ++i) {
+        std::string name(archive.get_file_entry_name(i));
+        std::vector<unsigned char> bytes;
+        ASSERT_TRUE(archive.read_file_entry(name, bytes)) << name;
+        std::string part(bytes.begin(), bytes.end());
+        if (name == "xl/worksheets/sheet1.xml")
+            part = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+                   "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                   "<sheetViews><sheetView workbookViewId=\"0\">"
+                   "<pane ySplit=\"1e300\" topLeftCell=\"A3\" activePane=\"bottomLeft\"/></sheetView></sheetViews>"
+                   "<cols><col min=\"1\" max=\"1\" width=\"1e300\" customWidth=\"1\"/>"
+                   "<col min=\"2\" max=\"2\" width=\"INF\" customWidth=\"1\"/>"
+                   "<col min=\"3\" max=\"3\" width=\"NaN\" customWidth=\"1\"/>"
+                   "<col min=\"4\" max=\"4\" width=\"3000000000\" customWidth=\"1\"/>"
+                   "<col min=\"5\" max=\"5\" width=\"-1e300\" customWidth=\"1\"/></cols>"
+                   "<sheetData><row r=\"1\"><c r=\"A1\" t=\"d\"><v>2017-05-01T2147483647:00:00</v></c>"
+                   "<c r=\"B1\"><v>7</v></c></row></sheetData></worksheet>";
+        parts.emplace_back(name, part);
+    }
+    writeFile(dir / "huge.XLS", storedZip(parts));
+    auto wb = workbook::loadWorkbookFile(dir / "huge.XLS");
+    workbook::Sheet& sheet = wb->sheet(0);
+    EXPECT_EQ(sheet.columnWidth(1), workbook::metrics::kMaxColumnWidth);
+    EXPECT_EQ(sheet.columnWidth(4), workbook::metrics::kMaxColumnWidth);
+    EXPECT_LE(sheet.columnWidth(2), workbook::metrics::kMaxColumnWidth);
+    EXPECT_GE(sheet.columnWidth(3), 0);
+    EXPECT_GE(sheet.columnWidth(5), 0);
+    EXPECT_EQ(sheet.valueText(1, 2), "7");
 }
 
 TEST(DamagedWorkbook, IntactPartsPassTheCheckStoredOrCompressed)

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <fstream>
@@ -200,6 +201,80 @@ ProgramRun runZbir(const std::vector<std::string>& args, bool unprivileged)
     waitpid(pid, &status, 0);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+ZbirProcess::ZbirProcess(const std::vector<std::string>& args,
+                         const std::vector<std::pair<std::string, std::string>>& env)
+{
+    char name[] = "/tmp/zbir-run-XXXXXX";
+    const int fd = mkstemp(name);
+    if (fd < 0)
+        throw std::runtime_error("mkstemp");
+    m_outputFile = name;
+    const pid_t pid = fork();
+    if (pid < 0)
+        throw std::runtime_error("fork");
+    if (pid == 0) {
+        dup2(fd, STDOUT_FILENO);
+        dup2(fd, STDERR_FILENO);
+        close(fd);
+        for (const auto& [key, value] : env)
+            setenv(key.c_str(), value.c_str(), 1);
+        std::vector<char*> argv;
+        std::string program = ZBIR_BINARY;
+        argv.push_back(program.data());
+        std::vector<std::string> copy = args;
+        for (std::string& a : copy)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(fd);
+    m_pid = pid;
+}
+
+ZbirProcess::~ZbirProcess()
+{
+    if (m_pid > 0) {
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+    }
+    unlink(m_outputFile.c_str());
+}
+
+int ZbirProcess::wait()
+{
+    if (m_pid > 0) {
+        waitpid(m_pid, &m_status, 0);
+        m_pid = -1;
+    }
+    return WIFEXITED(m_status) ? WEXITSTATUS(m_status) : WIFSIGNALED(m_status) ? -WTERMSIG(m_status) : -1000;
+}
+
+int ZbirProcess::killAfter(double seconds)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (m_pid > 0) {
+        if (waitpid(m_pid, &m_status, WNOHANG) == m_pid) {
+            m_pid = -1;
+            break;
+        }
+        if (std::chrono::steady_clock::now() >= until) {
+            kill(m_pid, SIGKILL);
+            break;
+        }
+        usleep(500);
+    }
+    return wait();
+}
+
+std::string ZbirProcess::output() const
+{
+    std::ifstream in(m_outputFile, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 std::map<std::string, std::string> snapshot(const std::filesystem::path& dir)

@@ -43,6 +43,29 @@ struct ProgramRun {
 // to the user "nobody" first, so that file permissions apply to it.
 ProgramRun runZbir(const std::vector<std::string>& args, bool unprivileged = false);
 
+// The zbir program started in the background with `args` and, added to the
+// environment, `env`; stdout and stderr go to a file read by output().
+class ZbirProcess {
+public:
+    explicit ZbirProcess(const std::vector<std::string>& args,
+                         const std::vector<std::pair<std::string, std::string>>& env = {});
+    ~ZbirProcess();  // kills and reaps a process still running
+    ZbirProcess(const ZbirProcess&) = delete;
+    ZbirProcess& operator=(const ZbirProcess&) = delete;
+
+    // Waits for the end: the exit code, or minus the number of the signal
+    // that ended it.
+    int wait();
+    // Sends SIGKILL after `seconds` unless it ended before; then as wait().
+    int killAfter(double seconds);
+    std::string output() const;  // UTF-8, after wait()
+
+private:
+    int m_pid = -1;
+    int m_status = 0;
+    std::string m_outputFile;
+};
+
 bool runningAsRoot();
 // Makes `path` belong to the user runZbir(..., true) runs as, when that is
 // another user (the tests run as root).

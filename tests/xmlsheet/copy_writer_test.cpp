@@ -2,6 +2,7 @@
 
 #include "jpkforms/schema_check.h"
 #include "transport/layouts.h"
+#include "support/fault_support.h"
 #include "xmlsheet/scan_recorder.h"
 
 #include <gtest/gtest.h>
@@ -138,6 +139,23 @@ TEST(CopyWriter, ModifiedFlagAndName)
     // The value escape alone raises the flag through the writer.
     EXPECT_TRUE(copyOfText("<JPK xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\"><A>a|b</A></JPK>").modified);
     EXPECT_FALSE(copyOfText("<JPK xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\"><A>a b</A></JPK>").modified);
+}
+
+// Found by fuzzing: a root namespace holding TABs (read as blanks) was cut
+// at the first of them when the root's attributes were normalised, and the
+// rest of the value stayed behind as junk: the copy of a well-formed file
+// was not well-formed.
+TEST(CopyWriter, RootAttributeValuesWithBlanksStayWhole)
+{
+    for (const char* gap : {"\t\t\t", "  ", "\r\n"}) {
+        auto r = copyOfText(std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                        "<JPK xmlns=\"http://jpk.mf.gov.pl/wzor/201") + gap +
+                            "6/10/26/10261/\" xmlns:etd=\"http://e/ x\" a='b " + gap + " c'>\n"
+                            "<Naglowek><KodUrzedu>1471</KodUrzedu></Naglowek></JPK>\n");
+        std::string error;
+        EXPECT_TRUE(test::wellFormedXml(r.bytes, &error)) << error << "\n" << r.bytes;
+        EXPECT_NE(r.bytes.find("=\"http://e/ x\""), std::string::npos) << r.bytes;
+    }
 }
 
 TEST(CopyWriter, PlaceCopyReplacesAnOldCopy)
