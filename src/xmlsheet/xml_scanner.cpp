@@ -760,7 +760,7 @@ std::string normaliseRootAttributes(std::string_view attributes, int jpkType, st
     if (!prefix.empty() && prefix.back() == ':')
         prefix.remove_suffix(1);
     if (!prefix.empty())
-        declaration += ":" + std::string(prefix);
+        declaration.append(1, ':').append(prefix);
     const bool declared = std::any_of(list.begin(), list.end(), [&](const Attribute& a) { return a.name == declaration; });
     if (declared || !typed)
         return std::string(attributes);
