@@ -1,5 +1,7 @@
 #include "support/fault_support.h"
 
+#include "spreadsheet/sheet_data_reader.h"
+
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 #include <sys/resource.h>
@@ -22,34 +24,18 @@ namespace {
 
 constexpr uid_t kNobody = 65534;
 
-std::uint32_t crc32(const std::string& bytes)
+// Runs the program with `args` in this (forked) process; never returns.
+[[noreturn]] void execZbir(const std::vector<std::string>& args)
 {
-    static const std::array<std::uint32_t, 256> table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    std::uint32_t c = 0xFFFFFFFFu;
-    for (unsigned char b : bytes)
-        c = table[(c ^ b) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
-}
-
-void put16(std::string& out, unsigned v)
-{
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>((v >> 8) & 0xFF);
-}
-
-void put32(std::string& out, std::uint32_t v)
-{
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
+    std::vector<char*> argv;
+    std::string program = ZBIR_BINARY;
+    argv.push_back(program.data());
+    std::vector<std::string> copy = args;
+    for (std::string& a : copy)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
 }
 
 void ignoreXmlMessage(void*, const char*, ...) {}
@@ -79,56 +65,7 @@ bool wellFormedXml(std::string_view bytes, std::string* error)
 
 std::string storedZip(const std::vector<std::pair<std::string, std::string>>& entries)
 {
-    std::string out;
-    std::string central;
-    for (const auto& [name, bytes] : entries) {
-        const std::uint32_t offset = static_cast<std::uint32_t>(out.size());
-        const std::uint32_t crc = crc32(bytes);
-        const auto size = static_cast<std::uint32_t>(bytes.size());
-        put32(out, 0x04034b50);
-        put16(out, 20);  // version needed
-        put16(out, 0);   // flags
-        put16(out, 0);   // stored
-        put16(out, 0);   // time
-        put16(out, 0x21);  // date: 1980-01-01
-        put32(out, crc);
-        put32(out, size);
-        put32(out, size);
-        put16(out, static_cast<unsigned>(name.size()));
-        put16(out, 0);
-        out += name;
-        out += bytes;
-
-        put32(central, 0x02014b50);
-        put16(central, 20);
-        put16(central, 20);
-        put16(central, 0);
-        put16(central, 0);
-        put16(central, 0);
-        put16(central, 0x21);
-        put32(central, crc);
-        put32(central, size);
-        put32(central, size);
-        put16(central, static_cast<unsigned>(name.size()));
-        put16(central, 0);
-        put16(central, 0);
-        put16(central, 0);
-        put16(central, 0);
-        put32(central, 0);
-        put32(central, offset);
-        central += name;
-    }
-    const auto centralOffset = static_cast<std::uint32_t>(out.size());
-    out += central;
-    put32(out, 0x06054b50);
-    put16(out, 0);
-    put16(out, 0);
-    put16(out, static_cast<unsigned>(entries.size()));
-    put16(out, static_cast<unsigned>(entries.size()));
-    put32(out, static_cast<std::uint32_t>(central.size()));
-    put32(out, centralOffset);
-    put16(out, 0);
-    return out;
+    return workbook::storedZip(entries);
 }
 
 FileSizeLimit::FileSizeLimit(unsigned long long bytes)
@@ -180,15 +117,7 @@ ProgramRun runZbir(const std::vector<std::string>& args, bool unprivileged)
             if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)
                 _exit(126);
         }
-        std::vector<char*> argv;
-        std::string program = ZBIR_BINARY;
-        argv.push_back(program.data());
-        std::vector<std::string> copy = args;
-        for (std::string& a : copy)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
+        execZbir(args);
     }
     close(fds[1]);
     ProgramRun run;
@@ -220,15 +149,7 @@ ZbirProcess::ZbirProcess(const std::vector<std::string>& args,
         close(fd);
         for (const auto& [key, value] : env)
             setenv(key.c_str(), value.c_str(), 1);
-        std::vector<char*> argv;
-        std::string program = ZBIR_BINARY;
-        argv.push_back(program.data());
-        std::vector<std::string> copy = args;
-        for (std::string& a : copy)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
+        execZbir(args);
     }
     close(fd);
     m_pid = pid;
