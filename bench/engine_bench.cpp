@@ -7,7 +7,7 @@
 //   engine_bench [cells] [columns] [folder]
 
 #include "spreadsheet/automation.h"
-#include "spreadsheet/embedded_application.h"
+#include "engine/embedded_application.h"
 
 #include <xlsxwriter.h>
 

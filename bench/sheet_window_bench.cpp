@@ -8,11 +8,11 @@
 // workbook first, so that every transport starts from the same case.
 
 #include "shell/app.h"
-#include "spreadsheet/embedded_application.h"
-#include "spreadsheet/gui/sheet_grid.h"
-#include "spreadsheet/gui/sheet_model.h"
-#include "spreadsheet/gui/sheet_window.h"
-#include "spreadsheet/gui/sheet_window_provider.h"
+#include "engine/embedded_application.h"
+#include "engine/gui/sheet_grid.h"
+#include "engine/gui/sheet_model.h"
+#include "engine/gui/sheet_window.h"
+#include "engine/gui/sheet_window_provider.h"
 #include "spreadsheet/workbook.h"
 
 #include <QApplication>

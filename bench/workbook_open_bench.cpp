@@ -6,7 +6,7 @@
 // The transport's workbooks of a generated group (bench/run_bench.sh --keep)
 // are the usual input; `zbir jpk` opens them the same way.
 
-#include "spreadsheet/workbook_file.h"
+#include "xlsx/workbook_file.h"
 
 #include <sys/resource.h>
 

@@ -4,7 +4,7 @@
 
 #include "fuzz_support.h"
 #include "spreadsheet/automation.h"
-#include "spreadsheet/workbook_file.h"
+#include "xlsx/workbook_file.h"
 
 #include <cstdio>
 #include <iostream>

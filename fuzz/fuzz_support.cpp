@@ -2,7 +2,7 @@
 
 #include "shell/app.h"
 #include "spreadsheet/automation.h"
-#include "spreadsheet/embedded_application.h"
+#include "engine/embedded_application.h"
 
 #include <charconv>
 #include <cstdio>

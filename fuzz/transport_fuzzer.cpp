@@ -8,7 +8,7 @@
 #include "fuzz_support.h"
 #include "shell/app.h"
 #include "spreadsheet/automation.h"
-#include "spreadsheet/embedded_application.h"
+#include "engine/embedded_application.h"
 #include "transport/layouts.h"
 #include "transport/summary.h"
 #include "xmlsheet/copy_writer.h"

@@ -5,7 +5,7 @@
 
 #include "fuzz_support.h"
 #include "spreadsheet/automation.h"
-#include "spreadsheet/workbook_file.h"
+#include "xlsx/workbook_file.h"
 
 #include <cstdint>
 #include <string>

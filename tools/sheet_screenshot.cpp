@@ -6,8 +6,8 @@
 //   zbir_sheet_screenshot WORKFOLDER OUT.png [SHEET [CELL]]
 
 #include "shell/gui/t_fo.h"
-#include "spreadsheet/gui/sheet_grid.h"
-#include "spreadsheet/gui/sheet_window.h"
+#include "engine/gui/sheet_grid.h"
+#include "engine/gui/sheet_window.h"
 
 #include <QApplication>
 #include <QImage>

@@ -9,7 +9,7 @@
 #include "support/fault_support.h"
 #include "support/transport_fixture.h"
 #include "spreadsheet/automation.h"
-#include "spreadsheet/workbook_file.h"
+#include "xlsx/workbook_file.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include "spreadsheet/automation.h"
 #include "spreadsheet/sheet.h"
 #include "spreadsheet/workbook.h"
-#include "spreadsheet/workbook_file.h"
+#include "xlsx/workbook_file.h"
 #include "support/fault_support.h"
 #include "support/test_support.h"
 

@@ -1,6 +1,6 @@
 #include "support/test_support.h"
 #include "spreadsheet/automation.h"
-#include "spreadsheet/embedded_application.h"
+#include "engine/embedded_application.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "spreadsheet/automation.h"
-#include "spreadsheet/embedded_application.h"
+#include "engine/embedded_application.h"
 #include "spreadsheet/text_metrics.h"
 
 #include <gtest/gtest.h>

@@ -6,11 +6,11 @@
 #include "support/fault_support.h"
 #include "support/test_support.h"
 #include "spreadsheet/automation.h"
-#include "spreadsheet/embedded_application.h"
+#include "engine/embedded_application.h"
 #include "spreadsheet/sheet.h"
 #include "spreadsheet/text_metrics.h"
 #include "spreadsheet/workbook.h"
-#include "spreadsheet/workbook_file.h"
+#include "xlsx/workbook_file.h"
 
 #include <gtest/gtest.h>
 #include <orcus/zip_archive.hpp>

@@ -1,4 +1,4 @@
-#include "spreadsheet/embedded_application.h"
+#include "engine/embedded_application.h"
 #include "spreadsheet/engine_observer.h"
 #include "spreadsheet/sheet.h"
 

@@ -4,10 +4,10 @@
 
 #include "support/test_support.h"
 #include "spreadsheet/automation.h"
-#include "spreadsheet/embedded_application.h"
+#include "engine/embedded_application.h"
 #include "spreadsheet/sheet.h"
 #include "spreadsheet/transport_workbook.h"
-#include "spreadsheet/workbook_file.h"
+#include "xlsx/workbook_file.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // we read them back.
 
 #include "support/test_support.h"
-#include "spreadsheet/embedded_application.h"
+#include "engine/embedded_application.h"
 #include "spreadsheet/sheet.h"
 #include "spreadsheet/text_codec.h"
 #include "spreadsheet/transport_workbook.h"

@@ -6,9 +6,9 @@
 #include "support/fault_support.h"
 #include "support/test_support.h"
 #include "spreadsheet/automation.h"
-#include "spreadsheet/embedded_application.h"
-#include "spreadsheet/workbook_file.h"
-#include "spreadsheet/zip_check.h"
+#include "engine/embedded_application.h"
+#include "xlsx/workbook_file.h"
+#include "xlsx/zip_check.h"
 
 #include <gtest/gtest.h>
 

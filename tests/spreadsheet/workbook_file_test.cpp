@@ -1,7 +1,7 @@
 #include "support/test_support.h"
 #include "spreadsheet/transport_workbook.h"
 #include "spreadsheet/automation.h"
-#include "spreadsheet/embedded_application.h"
+#include "engine/embedded_application.h"
 #include "spreadsheet/sheet.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "support/fault_support.h"
 
-#include "spreadsheet/sheet_data_reader.h"
+#include "xlsx/sheet_data_reader.h"
 
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>

@@ -2,7 +2,7 @@
 // interface refuses every call, and the operations report it in their words.
 
 #include "support/transport_fixture.h"
-#include "spreadsheet/embedded_application.h"
+#include "engine/embedded_application.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "encoding/charset.h"
 #include "base/winfs.h"
-#include "spreadsheet/gui/sheet_window_provider.h"
+#include "engine/gui/sheet_window_provider.h"
 
 #include <QApplication>
 #include <QCloseEvent>

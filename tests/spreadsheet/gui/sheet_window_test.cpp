@@ -4,11 +4,11 @@
 
 #include "shell/app.h"
 #include "support/test_support.h"
-#include "spreadsheet/embedded_application.h"
-#include "spreadsheet/gui/sheet_grid.h"
-#include "spreadsheet/gui/sheet_model.h"
-#include "spreadsheet/gui/sheet_window.h"
-#include "spreadsheet/gui/sheet_window_provider.h"
+#include "engine/embedded_application.h"
+#include "engine/gui/sheet_grid.h"
+#include "engine/gui/sheet_model.h"
+#include "engine/gui/sheet_window.h"
+#include "engine/gui/sheet_window_provider.h"
 #include "spreadsheet/text_metrics.h"
 #include "spreadsheet/workbook.h"
 

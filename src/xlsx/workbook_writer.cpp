@@ -1,12 +1,12 @@
-#include "spreadsheet/workbook_file.h"
-#include "spreadsheet/parallel.h"
+#include "xlsx/workbook_file.h"
+#include "xlsx/parallel.h"
 
 #include "base/durable_file.h"
 #include "spreadsheet/automation.h"
 #include "spreadsheet/number_format.h"
 #include "spreadsheet/text_codec.h"
 #include "spreadsheet/text_metrics.h"
-#include "spreadsheet/zip_check.h"
+#include "xlsx/zip_check.h"
 
 #include <orcus/zip_archive.hpp>
 #include <orcus/zip_archive_stream.hpp>

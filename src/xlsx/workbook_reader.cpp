@@ -1,8 +1,8 @@
-#include "spreadsheet/workbook_file.h"
+#include "xlsx/workbook_file.h"
 
 #include "spreadsheet/automation.h"
-#include "spreadsheet/import_factory.h"
-#include "spreadsheet/sheet_data_reader.h"
+#include "xlsx/import_factory.h"
+#include "xlsx/sheet_data_reader.h"
 #include "spreadsheet/text_codec.h"
 
 #include <libxml/parser.h>

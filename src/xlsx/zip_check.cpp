@@ -1,4 +1,4 @@
-#include "spreadsheet/zip_check.h"
+#include "xlsx/zip_check.h"
 
 #include <zlib.h>
 

@@ -1,4 +1,4 @@
-#include "spreadsheet/embedded_application.h"
+#include "engine/embedded_application.h"
 
 #include "spreadsheet/cell_address.h"
 #include "spreadsheet/number_format.h"

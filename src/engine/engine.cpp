@@ -1,9 +1,9 @@
-#include "spreadsheet/engine.h"
+#include "engine/engine.h"
 
 #include "spreadsheet/automation.h"
 #include "encoding/charset.h"
 #include "spreadsheet/text_codec.h"
-#include "spreadsheet/workbook_file.h"
+#include "xlsx/workbook_file.h"
 
 namespace zbir::workbook {
 

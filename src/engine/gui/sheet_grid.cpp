@@ -1,4 +1,4 @@
-#include "spreadsheet/gui/sheet_grid.h"
+#include "engine/gui/sheet_grid.h"
 
 #include "spreadsheet/text_metrics.h"
 

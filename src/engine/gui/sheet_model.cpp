@@ -1,6 +1,6 @@
-#include "spreadsheet/gui/sheet_model.h"
+#include "engine/gui/sheet_model.h"
 
-#include "spreadsheet/gui/program_text.h"
+#include "engine/gui/program_text.h"
 #include "spreadsheet/number_format.h"
 #include "spreadsheet/text_metrics.h"
 #include "spreadsheet/workbook.h"

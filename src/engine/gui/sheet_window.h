@@ -13,7 +13,7 @@
 // and can be undone. While a cell is being edited, the engine is marked busy
 // and refuses automation calls.
 
-#include "spreadsheet/embedded_application.h"
+#include "engine/embedded_application.h"
 #include "spreadsheet/engine_observer.h"
 
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "spreadsheet/import_factory.h"
+#include "xlsx/import_factory.h"
 
-#include "spreadsheet/parallel.h"
+#include "xlsx/parallel.h"
 
 #include "spreadsheet/automation.h"
 #include "spreadsheet/cell_address.h"

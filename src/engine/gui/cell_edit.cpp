@@ -1,4 +1,4 @@
-#include "spreadsheet/gui/cell_edit.h"
+#include "engine/gui/cell_edit.h"
 
 #include "spreadsheet/workbook.h"
 

@@ -1,9 +1,9 @@
-#include "spreadsheet/gui/sheet_window.h"
+#include "engine/gui/sheet_window.h"
 
-#include "spreadsheet/gui/cell_edit.h"
-#include "spreadsheet/gui/program_text.h"
-#include "spreadsheet/gui/sheet_grid.h"
-#include "spreadsheet/gui/sheet_model.h"
+#include "engine/gui/cell_edit.h"
+#include "engine/gui/program_text.h"
+#include "engine/gui/sheet_grid.h"
+#include "engine/gui/sheet_model.h"
 #include "spreadsheet/text_metrics.h"
 #include "spreadsheet/workbook.h"
 

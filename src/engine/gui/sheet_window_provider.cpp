@@ -1,7 +1,7 @@
-#include "spreadsheet/gui/sheet_window_provider.h"
+#include "engine/gui/sheet_window_provider.h"
 
-#include "spreadsheet/embedded_application.h"
-#include "spreadsheet/gui/sheet_window.h"
+#include "engine/embedded_application.h"
+#include "engine/gui/sheet_window.h"
 
 namespace zbir::workbook {
 

@@ -4,7 +4,7 @@
 // frozen rows are a second view of the same model laid over the top of the
 // grid; the grid scrolls beneath it.
 
-#include "spreadsheet/gui/sheet_model.h"
+#include "engine/gui/sheet_model.h"
 
 #include <QStyledItemDelegate>
 #include <QTableView>

@@ -2,7 +2,7 @@
 // The automation interface over the embedded engine.
 
 #include "spreadsheet/automation.h"
-#include "spreadsheet/engine.h"
+#include "engine/engine.h"
 
 #include <memory>
 #include <string>

@@ -1,9 +1,9 @@
-#include "spreadsheet/sheet_data_reader.h"
+#include "xlsx/sheet_data_reader.h"
 
 #include "encoding/charset.h"
 
 #include "spreadsheet/automation.h"
-#include "spreadsheet/import_factory.h"
+#include "xlsx/import_factory.h"
 #include "spreadsheet/text_codec.h"
 
 #include <zlib.h>
