@@ -58,11 +58,11 @@ std::string trimmed(const char* text)
 }
 
 // libxml2's loader state is process-wide: schemas are parsed, and documents
-// validated, one at a time.
+// validated, one at a time. Reading the root namespace needs no lock.
 std::mutex g_mutex;
 xmlCatalogPtr g_catalog = nullptr;
 fs::path g_folder;
-bool g_schemaLoading = false;  // only schema parsing may load files
+thread_local bool g_schemaLoading = false;  // only schema parsing, on its own thread, may load files
 xmlExternalEntityLoader g_defaultLoader = nullptr;
 
 bool inside(const fs::path& file, const fs::path& folder)
@@ -252,7 +252,6 @@ std::string rootNamespace(std::string_view document)
 {
     installLoader();
     const std::string_view start = document.substr(0, kPeekBytes);
-    std::lock_guard lock(g_mutex);
     Reader reader(xmlReaderForMemory(start.data(), static_cast<int>(start.size()), nullptr,
                                      nullptr, kDocumentOptions));
     if (reader) {
@@ -306,7 +305,7 @@ int doctypeLine(std::string_view start)
 // Validates what `open` reads, streaming: memory does not grow with the file.
 // A document type declaration refuses the document before anything is
 // parsed: no entity of it is ever looked at.
-CheckResult validate(std::string rootNs, int doctype, const ReaderFactory& open)
+CheckResult validate(std::string rootNs, int doctype, const ReaderFactory& open, const std::stop_token& stop)
 {
     CheckResult result;
     result.rootNamespace = std::move(rootNs);
@@ -328,6 +327,10 @@ CheckResult validate(std::string rootNs, int doctype, const ReaderFactory& open)
     }
 
     std::lock_guard lock(g_mutex);
+    if (stop.stop_requested()) {
+        result.verdict = Verdict::Stopped;
+        return result;
+    }
     std::string why;
     xmlSchema* schema = schemaFor(*result.form, why);
     if (!schema) {
@@ -349,6 +352,11 @@ CheckResult validate(std::string rootNs, int doctype, const ReaderFactory& open)
     }
     int status;
     while ((status = xmlTextReaderRead(reader.get())) == 1) {
+        if (stop.stop_requested()) {
+            result.verdict = Verdict::Stopped;
+            result.problems.clear();
+            return result;
+        }
         if (xmlTextReaderNodeType(reader.get()) == XML_READER_TYPE_DOCUMENT_TYPE) {
             result.problems.push_back(
                 {xmlTextReaderGetParserLineNumber(reader.get()),
@@ -367,7 +375,7 @@ CheckResult validate(std::string rootNs, int doctype, const ReaderFactory& open)
 
 }  // namespace
 
-CheckResult checkDocument(std::string_view document)
+CheckResult checkDocument(std::string_view document, std::stop_token stop)
 {
     installLoader();
     if (document.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
@@ -378,10 +386,10 @@ CheckResult checkDocument(std::string_view document)
     return validate(rootNamespace(document), doctypeLine(document.substr(0, kPeekBytes)), [&] {
         return xmlReaderForMemory(document.data(), static_cast<int>(document.size()), nullptr,
                                   nullptr, kDocumentOptions);
-    });
+    }, stop);
 }
 
-CheckResult checkFile(const fs::path& file)
+CheckResult checkFile(const fs::path& file, std::stop_token stop)
 {
     installLoader();
     bool ok = false;
@@ -393,7 +401,7 @@ CheckResult checkFile(const fs::path& file)
     }
     return validate(rootNamespace(start), doctypeLine(start), [&] {
         return xmlReaderForFile(file.c_str(), nullptr, kDocumentOptions);
-    });
+    }, stop);
 }
 
 }  // namespace zbir::jpkforms

@@ -5,6 +5,7 @@
 #include "jpkforms/forms.h"
 
 #include <filesystem>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,7 @@ enum class Verdict {
     Invalid,      // not well-formed, or the schema rejects it: see problems
     UnknownForm,  // the root namespace is none of forms(): never guessed
     NoSchema,     // the form is known but its schema files are missing
+    Stopped,      // a stop was requested before the check ended: no verdict
 };
 
 struct CheckResult {
@@ -39,7 +41,9 @@ std::filesystem::path schemaFolder();
 std::string rootNamespace(std::string_view document);
 std::string rootNamespaceOfFile(const std::filesystem::path& file);
 
-CheckResult checkDocument(std::string_view document);
-CheckResult checkFile(const std::filesystem::path& file);
+// A check may run on a thread of its own: checks of documents are made one
+// at a time, and `stop` ends one early with Verdict::Stopped.
+CheckResult checkDocument(std::string_view document, std::stop_token stop = {});
+CheckResult checkFile(const std::filesystem::path& file, std::stop_token stop = {});
 
 }  // namespace zbir::jpkforms
