@@ -404,4 +404,116 @@ CheckResult checkFile(const fs::path& file, std::stop_token stop)
     }, stop);
 }
 
+namespace {
+
+constexpr std::size_t kMaxPiecesAhead = 8;  // pieces the writer may be ahead of the check
+
+}  // namespace
+
+StreamCheck::StreamCheck() : m_thread([this](std::stop_token stop) { run(stop); }) {}
+
+StreamCheck::~StreamCheck()
+{
+    m_thread.request_stop();
+    {
+        std::lock_guard lock(m_mutex);
+        m_changed.notify_all();
+    }
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void StreamCheck::write(std::string_view bytes)
+{
+    if (bytes.empty())
+        return;
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_done || m_pieces.size() < kMaxPiecesAhead; });
+    if (m_done)
+        return;  // the verdict needs no more of the document
+    m_pieces.emplace_back(bytes);
+    m_changed.notify_all();
+}
+
+CheckResult StreamCheck::finish()
+{
+    std::unique_lock lock(m_mutex);
+    m_ended = true;
+    m_changed.notify_all();
+    m_changed.wait(lock, [&] { return m_done; });
+    return m_result ? std::move(*m_result) : CheckResult{};
+}
+
+int StreamCheck::read(char* out, int size, const std::stop_token& stop)
+{
+    std::unique_lock lock(m_mutex);
+    while (m_offset == m_current.size()) {
+        if (!m_pieces.empty()) {
+            m_current = std::move(m_pieces.front());
+            m_pieces.pop_front();
+            m_offset = 0;
+            m_changed.notify_all();
+        } else if (m_ended) {
+            return 0;
+        } else {
+            m_changed.wait(lock);
+        }
+        if (stop.stop_requested())
+            return -1;
+    }
+    const std::size_t n = std::min(m_current.size() - m_offset, static_cast<std::size_t>(size));
+    std::copy_n(m_current.data() + m_offset, n, out);
+    m_offset += n;
+    return static_cast<int>(n);
+}
+
+void StreamCheck::run(const std::stop_token& stop)
+{
+    CheckResult result;
+    try {
+        installLoader();
+        // The start of the document names its form.
+        std::string start;
+        std::vector<char> piece(kPeekBytes);
+        int got = 0;
+        while (start.size() < kPeekBytes &&
+               (got = read(piece.data(), static_cast<int>(kPeekBytes - start.size()), stop)) > 0)
+            start.append(piece.data(), static_cast<std::size_t>(got));
+        if (got < 0) {
+            result.verdict = Verdict::Stopped;
+        } else {
+            struct Input {
+                StreamCheck* self;
+                const std::stop_token* stop;
+                std::string start;
+                std::size_t at = 0;
+            } input{this, &stop, start};
+            const auto readInput = [](void* context, char* out, int size) -> int {
+                auto* in = static_cast<Input*>(context);
+                if (in->at < in->start.size()) {
+                    const std::size_t n = std::min(in->start.size() - in->at, static_cast<std::size_t>(size));
+                    std::copy_n(in->start.data() + in->at, n, out);
+                    in->at += n;
+                    return static_cast<int>(n);
+                }
+                return in->self->read(out, size, *in->stop);
+            };
+            const auto closeInput = [](void*) -> int { return 0; };
+            result = validate(rootNamespace(start), doctypeLine(start), [&] {
+                return xmlReaderForIO(readInput, closeInput, &input, nullptr, nullptr, kDocumentOptions);
+            }, stop);
+            if (stop.stop_requested())
+                result = CheckResult{Verdict::Stopped, result.form, result.rootNamespace, {}};
+        }
+    } catch (const std::exception& e) {
+        result.verdict = Verdict::Invalid;
+        result.problems.push_back({0, e.what()});
+    }
+    std::lock_guard lock(m_mutex);
+    m_result = std::move(result);
+    m_done = true;
+    m_pieces.clear();
+    m_changed.notify_all();
+}
+
 }  // namespace zbir::jpkforms
