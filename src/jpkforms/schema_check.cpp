@@ -1,11 +1,14 @@
 #include "jpkforms/schema_check.h"
 
 #include <libxml/catalog.h>
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/xmlreader.h>
 #include <libxml/xmlschemas.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <limits>
@@ -278,7 +281,9 @@ std::string rootNamespaceOfFile(const fs::path& file)
 
 namespace {
 
-using ReaderFactory = std::function<xmlTextReaderPtr()>;
+// The bytes of a document, piece by piece: up to `size` bytes into `out`;
+// the count, 0 at the end, -1 on failure.
+using Source = std::function<int(char* out, int size)>;
 
 // The line of the document type declaration in the prolog of a document
 // starting with `start` (after a byte-order mark, blanks, processing
@@ -302,10 +307,65 @@ int doctypeLine(std::string_view start)
     }
 }
 
-// Validates what `open` reads, streaming: memory does not grow with the file.
-// A document type declaration refuses the document before anything is
-// parsed: no entity of it is ever looked at.
-CheckResult validate(std::string rootNs, int doctype, const ReaderFactory& open, const std::stop_token& stop)
+// The parse of one document, with the schema's validation plugged into its
+// SAX events: no tree is built, so memory does not grow with the file.
+struct Parse {
+    const Source* source = nullptr;
+    const std::stop_token* stop = nullptr;
+    xmlParserCtxtPtr ctxt = nullptr;
+    bool stopped = false;
+    int doctype = 0;  // line of a document type declaration met in the parse
+};
+
+int readSource(void* context, char* out, int size)
+{
+    auto* p = static_cast<Parse*>(context);
+    if (p->stop->stop_requested()) {
+        p->stopped = true;
+        return -1;
+    }
+    return (*p->source)(out, size);
+}
+
+int closeSource(void*) { return 0; }
+
+void onDoctype(void* context, const xmlChar*, const xmlChar*, const xmlChar*)
+{
+    auto* p = static_cast<Parse*>(context);
+    p->doctype = std::max(1, xmlSAX2GetLineNumber(p->ctxt));
+    xmlStopParser(p->ctxt);
+}
+
+int parserLine(void* context, const char** file, unsigned long* line)
+{
+    auto* ctxt = static_cast<xmlParserCtxtPtr>(context);
+    if (file)
+        *file = nullptr;
+    if (line)
+        *line = ctxt && ctxt->input ? static_cast<unsigned long>(ctxt->input->line) : 0;
+    return 0;
+}
+
+struct ParserDeleter {
+    void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
+};
+struct ValidDeleter {
+    void operator()(xmlSchemaValidCtxt* c) const { xmlSchemaFreeValidCtxt(c); }
+};
+
+// Errors of the parser reach the handler of the thread that parses.
+class ThreadErrors {
+public:
+    explicit ThreadErrors(std::vector<SchemaProblem>* problems) { xmlSetStructuredErrorFunc(problems, collect); }
+    ~ThreadErrors() { xmlSetStructuredErrorFunc(nullptr, nullptr); }
+    ThreadErrors(const ThreadErrors&) = delete;
+    ThreadErrors& operator=(const ThreadErrors&) = delete;
+};
+
+// Validates what `source` gives, streaming. A document type declaration
+// refuses the document before anything is parsed (and stops the parse when
+// it comes later): no entity of it is ever looked at.
+CheckResult validate(std::string rootNs, int doctype, const Source& source, const std::stop_token& stop)
 {
     CheckResult result;
     result.rootNamespace = std::move(rootNs);
@@ -338,38 +398,49 @@ CheckResult validate(std::string rootNs, int doctype, const ReaderFactory& open,
         result.problems.push_back({0, why});
         return result;
     }
-    Reader reader(open());
-    if (!reader) {
+
+    Parse parse{&source, &stop};
+    xmlSAXHandler sax{};
+    sax.initialized = XML_SAX2_MAGIC;
+    sax.internalSubset = onDoctype;
+    std::unique_ptr<xmlParserCtxt, ParserDeleter> ctxt(
+        xmlCreateIOParserCtxt(&sax, &parse, readSource, closeSource, &parse, XML_CHAR_ENCODING_NONE));
+    std::unique_ptr<xmlSchemaValidCtxt, ValidDeleter> valid(xmlSchemaNewValidCtxt(schema));
+    if (!ctxt || !valid) {
         result.verdict = Verdict::Invalid;
         result.problems.push_back({0, "nie mog\xC4\x99 czyta\xC4\x87 pliku"});
         return result;
     }
-    xmlTextReaderSetStructuredErrorHandler(reader.get(), collect, &result.problems);
-    if (xmlTextReaderSetSchema(reader.get(), schema) != 0) {
+    parse.ctxt = ctxt.get();
+    xmlCtxtUseOptions(ctxt.get(), kDocumentOptions);
+    xmlSchemaSetValidStructuredErrors(valid.get(), collect, &result.problems);
+    xmlSchemaValidateSetLocator(valid.get(), parserLine, ctxt.get());
+    xmlSchemaSAXPlugPtr plug = xmlSchemaSAXPlug(valid.get(), &ctxt->sax, &ctxt->userData);
+    if (!plug) {
         result.verdict = Verdict::Invalid;
         result.problems.push_back({0, "schemat nie da\xC5\x82 si\xC4\x99 zastosowa\xC4\x87"});
         return result;
     }
     int status;
-    while ((status = xmlTextReaderRead(reader.get())) == 1) {
-        if (stop.stop_requested()) {
-            result.verdict = Verdict::Stopped;
-            result.problems.clear();
-            return result;
-        }
-        if (xmlTextReaderNodeType(reader.get()) == XML_READER_TYPE_DOCUMENT_TYPE) {
-            result.problems.push_back(
-                {xmlTextReaderGetParserLineNumber(reader.get()),
-                 "deklaracja DOCTYPE: pliki JPK jej nie maj\xC4\x85, plik odrzucony"});
-            status = -1;
-            break;
-        }
+    {
+        ThreadErrors errors(&result.problems);
+        status = xmlParseDocument(ctxt.get());
     }
-    const bool valid = status == 0 && xmlTextReaderIsValid(reader.get()) == 1;
-    if (!valid && result.problems.empty())
-        result.problems.push_back({xmlTextReaderGetParserLineNumber(reader.get()),
+    xmlSchemaSAXUnplug(plug);
+    if (parse.stopped || stop.stop_requested()) {
+        result.verdict = Verdict::Stopped;
+        result.problems.clear();
+        return result;
+    }
+    if (parse.doctype) {
+        result.problems.push_back({parse.doctype, "deklaracja DOCTYPE: pliki JPK jej nie maj\xC4\x85, plik odrzucony"});
+        status = -1;
+    }
+    const bool isValid = status == 0 && ctxt->wellFormed && xmlSchemaIsValid(valid.get()) == 1;
+    if (!isValid && result.problems.empty())
+        result.problems.push_back({ctxt->input ? ctxt->input->line : 0,
                                    "plik niezgodny ze schematem " + std::string(result.form->name)});
-    result.verdict = valid && result.problems.empty() ? Verdict::Valid : Verdict::Invalid;
+    result.verdict = isValid && result.problems.empty() ? Verdict::Valid : Verdict::Invalid;
     return result;
 }
 
@@ -383,10 +454,14 @@ CheckResult checkDocument(std::string_view document, std::stop_token stop)
         result.problems.push_back({0, "plik za du\xC5\xBC" "y do sprawdzenia w pami\xC4\x99" "ci"});
         return result;
     }
-    return validate(rootNamespace(document), doctypeLine(document.substr(0, kPeekBytes)), [&] {
-        return xmlReaderForMemory(document.data(), static_cast<int>(document.size()), nullptr,
-                                  nullptr, kDocumentOptions);
-    }, stop);
+    std::size_t at = 0;
+    const Source source = [&](char* out, int size) {
+        const std::size_t n = std::min(document.size() - at, static_cast<std::size_t>(size));
+        std::copy_n(document.data() + at, n, out);
+        at += n;
+        return static_cast<int>(n);
+    };
+    return validate(rootNamespace(document), doctypeLine(document.substr(0, kPeekBytes)), source, stop);
 }
 
 CheckResult checkFile(const fs::path& file, std::stop_token stop)
@@ -399,9 +474,17 @@ CheckResult checkFile(const fs::path& file, std::stop_token stop)
         result.problems.push_back({0, "nie mog\xC4\x99 czyta\xC4\x87 pliku " + file.string()});
         return result;
     }
-    return validate(rootNamespace(start), doctypeLine(start), [&] {
-        return xmlReaderForFile(file.c_str(), nullptr, kDocumentOptions);
-    }, stop);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file.c_str(), "rb"), &std::fclose);
+    if (!in) {
+        CheckResult result;
+        result.problems.push_back({0, "nie mog\xC4\x99 czyta\xC4\x87 pliku " + file.string()});
+        return result;
+    }
+    const Source source = [&](char* out, int size) {
+        const std::size_t n = std::fread(out, 1, static_cast<std::size_t>(size), in.get());
+        return n == 0 && std::ferror(in.get()) ? -1 : static_cast<int>(n);
+    };
+    return validate(rootNamespace(start), doctypeLine(start), source, stop);
 }
 
 namespace {
@@ -448,6 +531,10 @@ int StreamCheck::read(char* out, int size, const std::stop_token& stop)
 {
     std::unique_lock lock(m_mutex);
     while (m_offset == m_current.size()) {
+        // Looked at under the lock before every wait: the destructor asks
+        // for the stop, then wakes the waiter under the lock.
+        if (stop.stop_requested())
+            return -1;
         if (!m_pieces.empty()) {
             m_current = std::move(m_pieces.front());
             m_pieces.pop_front();
@@ -458,8 +545,6 @@ int StreamCheck::read(char* out, int size, const std::stop_token& stop)
         } else {
             m_changed.wait(lock);
         }
-        if (stop.stop_requested())
-            return -1;
     }
     const std::size_t n = std::min(m_current.size() - m_offset, static_cast<std::size_t>(size));
     std::copy_n(m_current.data() + m_offset, n, out);
@@ -482,26 +567,17 @@ void StreamCheck::run(const std::stop_token& stop)
         if (got < 0) {
             result.verdict = Verdict::Stopped;
         } else {
-            struct Input {
-                StreamCheck* self;
-                const std::stop_token* stop;
-                std::string start;
-                std::size_t at = 0;
-            } input{this, &stop, start};
-            const auto readInput = [](void* context, char* out, int size) -> int {
-                auto* in = static_cast<Input*>(context);
-                if (in->at < in->start.size()) {
-                    const std::size_t n = std::min(in->start.size() - in->at, static_cast<std::size_t>(size));
-                    std::copy_n(in->start.data() + in->at, n, out);
-                    in->at += n;
+            std::size_t at = 0;
+            const Source source = [&](char* out, int size) {
+                if (at < start.size()) {
+                    const std::size_t n = std::min(start.size() - at, static_cast<std::size_t>(size));
+                    std::copy_n(start.data() + at, n, out);
+                    at += n;
                     return static_cast<int>(n);
                 }
-                return in->self->read(out, size, *in->stop);
+                return read(out, size, stop);
             };
-            const auto closeInput = [](void*) -> int { return 0; };
-            result = validate(rootNamespace(start), doctypeLine(start), [&] {
-                return xmlReaderForIO(readInput, closeInput, &input, nullptr, nullptr, kDocumentOptions);
-            }, stop);
+            result = validate(rootNamespace(start), doctypeLine(start), source, stop);
             if (stop.stop_requested())
                 result = CheckResult{Verdict::Stopped, result.form, result.rootNamespace, {}};
         }
