@@ -93,12 +93,6 @@ void SubjectRecord::setPlaceholders()
         fields[i] = std::string(kFieldInfo[i].placeholder);
 }
 
-SubjectRecord& subjectRecord()
-{
-    static SubjectRecord record;
-    return record;
-}
-
 SubjectRecord parseSubjectDefinitions(std::string_view text)
 {
     return parseSubjectFile(text).record;
@@ -130,18 +124,16 @@ SubjectFile parseSubjectFile(std::string_view text)
     return file;
 }
 
-void ReadSubjectDefinitions(operation::Operation& app)
+SubjectRecord ReadSubjectDefinitions(operation::Operation& app)
 {
-    readSubjectFile(app);
+    return readSubjectFile(app).record;
 }
 
 SubjectFile readSubjectFile(operation::Operation& app)
 {
     app.logEvent(8);
-    SubjectRecord& record = subjectRecord();
-    record.setPlaceholders();
     SubjectFile file;
-    file.record = record;
+    file.record.setPlaceholders();
     std::ifstream in(app.resolve(std::string(kSubjectFileName)), std::ios::binary);
     if (!in)
         return file;
@@ -153,9 +145,7 @@ SubjectFile readSubjectFile(operation::Operation& app)
         text.append(block, static_cast<std::size_t>(in.gcount()));
     if (in.bad())
         return file;  // unreadable: the placeholders stay
-    file = parseSubjectFile(text);
-    record = file.record;
-    return file;
+    return parseSubjectFile(text);
 }
 
 }  // namespace zbir::jpkvat
