@@ -3,6 +3,7 @@
 #include "encoding/charset.h"
 #include "encoding/codepage.h"
 #include "operation/operation.h"
+#include "jpkvat/messages.h"
 
 #include <fstream>
 
@@ -55,12 +56,12 @@ void applyLine(SubjectFile& file, std::string_view line, long long number)
         line = converted;
     line = line.substr(0, kLineLimit);
     const auto where = [&] {
-        return std::string(kSubjectFileName) + ", wiersz " + std::to_string(number) + ": ";
+        return msg::subjectLine(std::string(kSubjectFileName), number);
     };
     const std::size_t sep = line.find(": ");
     if (sep == std::string_view::npos || sep + 1 > kLastSeparatorPosition) {
         if (line.find_first_not_of(" \t") != std::string_view::npos)
-            file.warnings.push_back(where() + "bez \": \", pomini\xEAty");
+            file.warnings.push_back(where() + msg::kNoSeparator);
         return;
     }
     const std::string_view key = line.substr(0, sep);
@@ -72,7 +73,7 @@ void applyLine(SubjectFile& file, std::string_view line, long long number)
             return;
         }
     }
-    file.warnings.push_back(where() + "nieznany klucz \"" + std::string(key) + "\", pomini\xEAty");
+    file.warnings.push_back(where() + msg::unknownKey(std::string(key)));
 }
 
 }  // namespace
@@ -131,7 +132,7 @@ SubjectRecord ReadSubjectDefinitions(operation::Operation& app)
 
 SubjectFile readSubjectFile(operation::Operation& app)
 {
-    app.logEvent(8);
+    app.logEvent(operation::LogSubjectFile);
     SubjectFile file;
     file.record.setPlaceholders();
     std::ifstream in(app.resolve(std::string(kSubjectFileName)), std::ios::binary);

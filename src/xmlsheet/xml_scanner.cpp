@@ -4,6 +4,7 @@
 #include "encoding/codepage.h"
 #include "base/winfs.h"
 #include "jpkforms/forms.h"
+#include "xmlsheet/messages.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -177,7 +178,7 @@ bool XmlScanner::readMore()
     std::size_t n = std::fread(m_raw.data(), 1, m_raw.size(), m_file);
     if (n == 0) {
         if (std::ferror(m_file))
-            fault("b\xB3\xB9" "d odczytu, dalsza cz\xEA\x9C\xE6 pliku pomini\xEAta");
+            fault(msg::kReadError);
         m_eof = true;
         return false;
     }
@@ -240,8 +241,7 @@ bool XmlScanner::ensureMore(std::size_t n)
 {
     while (avail() < n) {
         if (avail() > m_itemCap) {
-            fault("element d\xB3u\xBFszy ni\xBF " + std::to_string(m_itemCap >> 20) +
-                  " MB, dalsza cz\xEA\x9C\xE6 pliku pomini\xEAta");
+            fault(msg::itemTooLong(m_itemCap >> 20));
             return false;
         }
         if (!readMore())
@@ -351,7 +351,7 @@ void XmlScanner::checkDeclaredEncoding(std::string_view raw)
     if (m_letter == 'U' || !m_error.empty() || encoding::asciiPrefixLength(raw) == raw.size())
         return;
     if (encoding::isValidUtf8(raw))
-        notice("tekst w UTF-8 wbrew deklaracji kodowania");
+        notice(msg::kUtf8AgainstDeclaration);
 }
 
 int XmlScanner::columnFor(const std::string& tag) const
@@ -398,9 +398,9 @@ void XmlScanner::scan(ScanConsumer& consumer)
     m_complete = !stopped && !m_fault;
     if (m_complete) {
         if (!any)
-            notice("brak znacznik\xF3w XML");
+            notice(msg::kNoTags);
         else if (m_depth > 0)
-            notice("plik urwany, brak " + m_stack[1]);
+            notice(msg::cutShort(m_stack[1]));
     }
     std::fclose(m_file);
     m_file = nullptr;
@@ -512,7 +512,7 @@ bool XmlScanner::step(ScanConsumer& consumer)
         return true;
     }
     if (m_tag.size() > 1 && m_tag[1] == '/')
-        notice("znacznik " + m_tag + " nie zamyka otwartego elementu");
+        notice(msg::closesNothing(m_tag));
 
     if (opensContainer(selfClosing)) {
         takeOpening(consumer);
@@ -565,7 +565,7 @@ XmlScanner::Taken XmlScanner::takeMarkup(ScanConsumer& consumer)
 // unknown ones), and the user is told.
 XmlScanner::Taken XmlScanner::takeDoctype(ScanConsumer& consumer)
 {
-    notice("deklaracja DOCTYPE pomini\xEAta, encje nie s\xB9 rozwijane");
+    notice(msg::kDoctypeSkipped);
     std::size_t end = find('>', 2);
     if (end != std::string::npos) {
         if (const void* bracket = std::memchr(cur() + 2, '[', end - 2)) {
@@ -589,7 +589,7 @@ bool XmlScanner::readTag(bool& selfClosing)
         return false;
     std::size_t length = gt == std::string::npos ? avail() : gt + 1;
     if (gt == std::string::npos)
-        notice("plik urwany w znaczniku");
+        notice(msg::kCutInTag);
     m_rawTag.assign(cur(), length);
     consume(length);
     skipBlanks();
@@ -665,7 +665,7 @@ void XmlScanner::takeOpening(ScanConsumer& consumer)
     if (m_depth < kMaxDepth)
         ++m_depth;
     else
-        notice("zagnie\xBF" "d\xBF" "enie g\xB3\xEA" "bsze ni\xBF " + std::to_string(kMaxDepth) + " poziom\xF3w");
+        notice(msg::nestedTooDeep(kMaxDepth));
     m_opening.level = m_depth;
     toProgramText(m_rawAttributes, m_opening.attributes);
     if (tag == m_recordTag) {
@@ -722,9 +722,9 @@ bool XmlScanner::takeElement(ScanConsumer& consumer, bool selfClosing)
             // Mixed content: the element is dropped.
             if (!m_fault && !(tag.size() > 1 && tag[1] == '/')) {
                 if (find('<', 0) == std::string::npos)
-                    notice("plik urwany w elemencie " + tag);
+                    notice(msg::cutInElement(tag));
                 else
-                    notice("element " + tag + " pomini\xEAty, tekst mieszany ze znacznikami");
+                    notice(msg::mixedContent(tag));
             }
             return !m_fault;
         }
