@@ -26,7 +26,7 @@ std::string notSavedErrors(long long errors, const std::string& seeLog)
 
 std::string doneWithWarnings(long long warnings, const std::string& seeLog)
 {
-    return "Zako\xF1" "czono prac\xEA z uwagami (" + base::integerText(warnings) + ")" + seeLog;
+    return std::string(kDoneWithWarningsPrefix) + "(" + base::integerText(warnings) + ")" + seeLog;
 }
 
 std::string notAmount(const std::string& quoted)
@@ -252,7 +252,7 @@ std::string writeError(const std::string& file)
 
 std::string doneWith(const std::string& file)
 {
-    return "Zako\xF1" "czono prac\xEA nad " + file;
+    return kDonePrefix + file;
 }
 
 }  // namespace zbir::jpkvat::msg

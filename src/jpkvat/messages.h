@@ -14,6 +14,10 @@ inline constexpr char kNoValidSheets[] = "Nie ma prawid\xB3owych dalszych arkusz
 inline constexpr char kNoExcel[] = "Nie ma Excela";
 inline constexpr char kExcelBusy[] = "Excel zaj\xEAty";
 inline constexpr char kNotSummarySheet[] = "Aktualny arkusz to nie -SUMA-";
+// How a build that wrote its file ends (the command line tells these red
+// status texts from failures by them).
+inline constexpr char kDonePrefix[] = "Zako\xF1" "czono prac\xEA nad ";
+inline constexpr char kDoneWithWarningsPrefix[] = "Zako\xF1" "czono prac\xEA z uwagami ";
 inline constexpr char kNoSeparator[] = "bez \": \", pomini\xEAty";  // a line of Podmiot1.JPK without ": "
 
 // The list of problems and its summary.

@@ -14,7 +14,7 @@ std::string outputName(const std::string& group)
 
 std::string failed(const std::string& operation)
 {
-    return "B\xB3\xB9" "d: " + operation;
+    return std::string(kError) + ": " + operation;
 }
 
 std::string notJpkGroup(const std::string& group)

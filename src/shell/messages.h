@@ -9,6 +9,7 @@
 
 namespace zbir::shell::msg {
 
+inline constexpr char kError[] = "B\xB3\xB9" "d";  // a failure without words of its own
 inline constexpr char kFolderBusy[] = "Trwa inna operacja w tym folderze, spr\xF3" "buj p\xF3\x9F" "niej";
 inline constexpr char kNoXmlFiles[] = "Nie widz\xEA plik\xF3w *.XML";
 inline constexpr char kStartLog[] = "startowych, przygotowanie listy grup plik\xF3w JPK";
