@@ -5,7 +5,9 @@
 // TransportBench: the copy placed exactly when the file was read whole, the
 // copy of a well-formed file well-formed, no temporary copy left); and the
 // sheet of a file whose root namespace is a V7 form's holds that namespace
-// in (1, 76), where the combined-file build reads the form.
+// in (1, 76), where the combined-file build reads the form; the copy of a
+// file valid against its form's schema, read whole, is valid too (the
+// transport checks each file first so that it can keep it so).
 
 #include "fuzz_support.h"
 #include "jpkforms/forms.h"
@@ -13,6 +15,7 @@
 #include "spreadsheet/automation.h"
 
 #include <cstdint>
+#include <string>
 
 using namespace zbir;
 
@@ -34,5 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     xl.sheetsSelect(2);
     if (xl.cellValue(1, 76) != ns)
         fuzz::violated("the sheet of a V7 file does not name its form's namespace", xl.cellValue(1, 76));
+    if (out.finished && jpkforms::checkDocument(input).verdict == jpkforms::Verdict::Valid) {
+        const jpkforms::CheckResult copy = jpkforms::checkDocument(out.copy);
+        if (copy.verdict != jpkforms::Verdict::Valid)
+            fuzz::violated("the copy of a file valid against its schema is not valid",
+                           copy.problems.empty() ? std::string() : copy.problems.front().message);
+    }
     return 0;
 }
