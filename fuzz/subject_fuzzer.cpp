@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::violated("the fixed workbook did not load");
     bench.buildAndCheck();
 
-    const jpkvat::SubjectRecord& record = jpkvat::subjectRecord();
+    const jpkvat::SubjectRecord record = jpkvat::ReadSubjectDefinitions(bench.app());
     for (const std::string& field : record.fields)
         if (field.size() > jpkvat::SubjectRecord::kMaxLength)
             fuzz::violated("a subject field holds more than 200 characters");

@@ -1,4 +1,7 @@
 #pragma once
+// The base room (the file layer, formatters, durable file replacement, the
+// working folder's lock); this is its file layer.
+//
 // File-system semantics the program relies on, as on Windows: names matched
 // without regard to ASCII letter case, "..\" and "\" in relative paths,
 // wildcard searches. Names handled by the program are program text

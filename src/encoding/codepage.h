@@ -1,4 +1,7 @@
 #pragma once
+// The encoding room: code-page conversion of JPK values (this header) and of
+// program text for terminals and file names (charset.h).
+//
 // Conversion of JPK values between the code pages files arrive in (UTF-8,
 // code page 852, Mazovia) and program text (Windows-1250), with the XML
 // character references. The eighteen Polish letters follow the fixed letter

@@ -1,4 +1,7 @@
 #pragma once
+// The engine room: the embedded spreadsheet application behind the
+// automation interface, its factory and (engine/gui/) its window.
+//
 // The embedded spreadsheet application: its properties and its open
 // workbooks, one of them active. Everything the automation interface does
 // ends here; a window that shows the application reads this state and

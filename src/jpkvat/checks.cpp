@@ -3,6 +3,7 @@
 #include "base/formatters.h"
 #include "jpkvat/values.h"
 #include "operation/operation.h"
+#include "jpkvat/messages.h"
 
 #include <algorithm>
 #include <array>
@@ -55,25 +56,23 @@ void Problems::report(operation::Operation& app) const
     std::vector<std::string> lines;
     lines.reserve(m_errors.size() + m_warnings.size());
     for (const std::string& e : m_errors)
-        lines.push_back("b\xB3\xB9" "d: " + e);
+        lines.push_back(msg::errorLine(e));
     for (const std::string& w : m_warnings)
-        lines.push_back("uwaga: " + w);
+        lines.push_back(msg::warningLine(w));
     if (lines.empty())
         return;
-    app.logEvents(9, lines);
+    app.logEvents(operation::LogDetail, lines);
     for (const std::string& line : lines)
         app.showDetail(line);
 }
 
 std::string Problems::summary() const
 {
-    const std::string where = ", zob. " + std::string(kLogName);
+    const std::string where = msg::seeLog(std::string(kLogName));
     if (!m_errors.empty())
-        return "Plik niezapisany, b\xB3\xEA" "d\xF3w: " + base::integerText(static_cast<long long>(m_errors.size())) +
-               where;
+        return msg::notSavedErrors(static_cast<long long>(m_errors.size()), where);
     if (!m_warnings.empty())
-        return "Zako\xF1" "czono prac\xEA z uwagami (" +
-               base::integerText(static_cast<long long>(m_warnings.size())) + ")" + where;
+        return msg::doneWithWarnings(static_cast<long long>(m_warnings.size()), where);
     return {};
 }
 
@@ -169,19 +168,19 @@ void checkValue(CellKind kind, std::string_view name, std::string_view value, co
     case CellKind::Amount: {
         double number = 0;
         if (!parseNumber(value, number))
-            problems.error(head + quoted(value) + " to nie kwota");
+            problems.error(head + msg::notAmount(quoted(value)));
         break;
     }
     case CellKind::Date:
         if (!isValidDate(value))
-            problems.error(head + quoted(value) + " to nie data rrrr-mm-dd");
+            problems.error(head + msg::notDate(quoted(value)));
         else if (period.known() && periodDate(name) && !period.contains(value))
-            problems.warning(head + std::string(value) + " poza okresem " + period.from + " .. " + period.to);
+            problems.warning(head + msg::outsidePeriod(std::string(value), period.from, period.to));
         break;
     case CellKind::Nip: {
         const std::string nip = nipDigits(value);
         if (!nip.empty() && !nipCheckDigitOk(nip))
-            problems.error(head + quoted(value) + ": z\xB3" "a cyfra kontrolna NIP");
+            problems.error(head + msg::badNipCheckDigit(quoted(value)));
         break;
     }
     case CellKind::Text:

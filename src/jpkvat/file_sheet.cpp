@@ -1,6 +1,7 @@
 #include "jpkvat/file_sheet.h"
 
 #include "spreadsheet/automation.h"
+#include "jpkvat/messages.h"
 
 #include <algorithm>
 
@@ -168,7 +169,7 @@ int SheetReader::readList(int headingRow, const Section& section, std::vector<Re
         readRecordRow(row, section, record);
         if (record.values.empty()) {
             m_problems.emptyRow();
-            m_problems.warning(cellAddress(m_sheet.name, row, kCountColumn) + ": pusty wiersz pomini\xEAty");
+            m_problems.warning(msg::emptyRowSkipped(cellAddress(m_sheet.name, row, kCountColumn)));
             continue;
         }
         records.push_back(std::move(record));
@@ -185,10 +186,9 @@ bool SheetReader::continuation(int row, const Section& section, Record* record)
     const jpkforms::RecordElement* element = jpkforms::findElement(section, name);
     const std::string where = cellAddress(m_sheet.name, row, kUnmappedColumn);
     if (!element)
-        m_problems.error(where + ": " + name + " to nie element " + std::string(section.record) + " formularza " +
-                         std::string(m_form.name));
+        m_problems.error(msg::notElementOf(where, name, std::string(section.record), std::string(m_form.name)));
     else if (!record)
-        m_problems.error(where + ": " + name + " poza wierszem ewidencji");
+        m_problems.error(msg::outsideRecord(where, name));
     else
         record->values.push_back({element, m_xl.cellValue(row, kUnmappedColumn), row, kUnmappedColumn});
     return true;

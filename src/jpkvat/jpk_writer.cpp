@@ -13,6 +13,7 @@
 #include "jpkvat/vat2_writer.h"
 #include "operation/operation.h"
 #include "spreadsheet/automation.h"
+#include "jpkvat/messages.h"
 
 #include <algorithm>
 #include <array>
@@ -56,7 +57,7 @@ void placeWindow(operation::Operation& app, Application& xl)
 // spreadsheet's words) goes to the run log with it.
 bool finish(operation::Operation& app, const std::string& message, const std::string& detail = {})
 {
-    app.logEvent(9, detail.empty() ? message : message + ": " + base::winfs::fromNative(detail));
+    app.logEvent(operation::LogDetail, detail.empty() ? message : message + ": " + base::winfs::fromNative(detail));
     app.showError(message);
     app.state = operation::Idle;
     return false;
@@ -76,16 +77,14 @@ const jpkforms::Form* groupForm(Application& xl, std::string& refusal)
         const jpkforms::Form* form = sheetForm(xl, &ns);
         const std::string name = xl.activeSheetName();
         if (!form || form->family == jpkforms::Family::Other) {
-            refusal = "Arkusz " + name + ": " + (form ? std::string(form->name) : "nieznany formularz " + ns) +
-                      " bez pliku zbiorczego";
+            refusal = msg::noCombinedFile(name, form ? std::string(form->name) : msg::unknownForm(ns));
             return nullptr;
         }
         if (!first) {
             first = form;
             firstSheet = name;
         } else if (form != first) {
-            refusal = "Arkusz " + name + ": " + std::string(form->name) + ", a arkusz " + firstSheet + ": " +
-                      std::string(first->name);
+            refusal = msg::otherForm(name, std::string(form->name), firstSheet, std::string(first->name));
             return nullptr;
         }
     }
@@ -129,8 +128,8 @@ std::string keepAside(Build& b, OutputFile& out, const char* suffix)
     std::filesystem::path kept = b.app.resolve(b.fileName);
     kept += suffix;
     if (out.keepAs(kept))
-        return "zostawiony jako " + base::winfs::display(kept);
-    return "nie zostawiony (" + out.error() + ")";
+        return msg::keptAs(base::winfs::display(kept));
+    return msg::notKept(out.error());
 }
 
 // The written output checked against the schema of its form: only a valid
@@ -142,25 +141,22 @@ bool commitChecked(Build& b, OutputFile& out)
     if (check.verdict == jpkforms::Verdict::NoSchema || check.verdict == jpkforms::Verdict::UnknownForm) {
         const std::string kept = keepAside(b, out, ".niesprawdzony");
         b.problems.report(b.app);
-        b.app.logEvent(9, "nie ma schemat\xF3w w " + base::winfs::display(jpkforms::schemaFolder()) +
-                              ": plik nie sprawdzony, " + kept);
-        return finish(b.app, "Brak schemat\xF3w: plik niesprawdzony, zob. ZBIR.LOG");
+        b.app.logEvent(operation::LogDetail, msg::noSchemasIn(base::winfs::display(jpkforms::schemaFolder()), kept));
+        return finish(b.app, msg::kNoSchemas);
     }
     if (check.verdict == jpkforms::Verdict::Invalid) {
-        std::vector<std::string> lines{"plik niezgodny ze schematem " +
-                                       std::string(check.form ? check.form->name : "") + ", " +
-                                       keepAside(b, out, ".bledny")};
+        std::vector<std::string> lines{
+            msg::invalidAgainst(std::string(check.form ? check.form->name : ""), keepAside(b, out, ".bledny"))};
         for (const jpkforms::SchemaProblem& p : check.problems)
-            lines.push_back("schemat: wiersz " + std::to_string(p.line) + ": " +
-                            encoding::utf8ToWindows1250(p.message));
+            lines.push_back(msg::schemaProblem(p.line, encoding::utf8ToWindows1250(p.message)));
         b.problems.report(b.app);
-        b.app.logEvents(9, lines);
+        b.app.logEvents(operation::LogDetail, lines);
         for (const std::string& line : lines)
             b.app.showDetail(line);
-        return finish(b.app, "Plik niezgodny ze schematem, zob. ZBIR.LOG");
+        return finish(b.app, msg::kNotSchemaValid);
     }
     if (!out.commit())
-        return finish(b.app, "Zaj\xEAty " + b.fileName, out.error());
+        return finish(b.app, msg::busy(b.fileName), out.error());
     return true;
 }
 
@@ -175,7 +171,7 @@ bool complete(Build& b, OutputFile& out, long long records)
     b.app.reportProgress({sheets - 2, sheets - 1, records});
     if (b.app.state != operation::Running) {
         out.discard();
-        return finish(b.app, "Plik wyj\x9C" "ciowy " + b.fileName + " usuni\xEAty");
+        return finish(b.app, msg::outputDeleted(b.fileName));
     }
     if (b.problems.hasErrors()) {
         out.discard();
@@ -183,13 +179,13 @@ bool complete(Build& b, OutputFile& out, long long records)
     }
     if (!written) {
         out.discard();
-        return finish(b.app, "B\xB3\xB9" "d zapisu " + b.fileName, out.error());
+        return finish(b.app, msg::writeError(b.fileName), out.error());
     }
     if (!commitChecked(b, out))
         return false;
     b.problems.report(b.app);
     const std::string summary = b.problems.summary();
-    b.app.showError(summary.empty() ? "Zako\xF1" "czono prac\xEA nad " + b.fileName : summary);
+    b.app.showError(summary.empty() ? msg::doneWith(b.fileName) : summary);
     b.app.state = operation::Idle;
     return true;
 }
@@ -200,14 +196,14 @@ bool buildVat2(Build& b, const jpkforms::Form& form, const AmountColumns& amount
     xl.sheetsSelect(2);
     const Vat2Period period = findVat2Period(xl);
     if (period.row == 0)
-        return finish(b.app, "Nie ma prawid\xB3owych dalszych arkuszy");
+        return finish(b.app, msg::kNoValidSheets);
     const std::string sheet2 = xl.activeSheetName();
     if (!isValidDate(period.dataOd))
-        b.problems.error(cellAddress(sheet2, period.row, layout::kUnmappedColumn) + ": DataOd \"" +
-                         period.dataOd + "\" to nie data rrrr-mm-dd");
+        b.problems.error(msg::periodNotDate(cellAddress(sheet2, period.row, layout::kUnmappedColumn), "DataOd",
+                                            period.dataOd));
     if (!isValidDate(period.dataDo))
-        b.problems.error(cellAddress(sheet2, period.row + 1, layout::kUnmappedColumn) + ": DataDo \"" +
-                         period.dataDo + "\" to nie data rrrr-mm-dd");
+        b.problems.error(msg::periodNotDate(cellAddress(sheet2, period.row + 1, layout::kUnmappedColumn), "DataDo",
+                                            period.dataDo));
     const std::vector<FileSheet> headers = vat2Headers(xl, form);
     if (std::string refusal = headers.empty() ? std::string() : groupRefusal(headers); !refusal.empty())
         return finish(b.app, refusal);
@@ -218,7 +214,7 @@ bool buildVat2(Build& b, const jpkforms::Form& form, const AmountColumns& amount
 
     OutputFile out(b.app.resolve(b.fileName));
     if (!out.open())
-        return finish(b.app, "Zaj\xEAty " + b.fileName, out.error());
+        return finish(b.app, msg::busy(b.fileName), out.error());
     const char type = b.app.groupText().size() > 4 ? b.app.groupText()[4] : ' ';
     writeVat2Header(out.buffer(), type, b.clock(), period, b.subject);
     long long records = 0;
@@ -237,12 +233,12 @@ bool buildVariant(Build& b, const jpkforms::Form& form)
     std::vector<FileSheet> sheets;
     for (int sheet = 2; sheet <= xl.sheetsCount() && b.app.state == operation::Running; ++sheet) {
         xl.sheetsSelect(sheet);
-        b.app.showProgress("Czytam arkusz " + xl.activeSheetName());
+        b.app.showProgress(msg::readingSheet(xl.activeSheetName()));
         sheets.push_back(readFileSheet(xl, form, lastUsedRow(xl), b.problems));
         b.app.processEvents();
     }
     if (b.app.state != operation::Running)
-        return finish(b.app, "Plik wyj\x9C" "ciowy " + b.fileName + " usuni\xEAty");
+        return finish(b.app, msg::outputDeleted(b.fileName));
     if (std::string refusal = groupRefusal(sheets); !refusal.empty())
         return finish(b.app, refusal);
     if (std::string refusal = subjectRefusal(b.subject, sheets.front()); !refusal.empty())
@@ -255,8 +251,8 @@ bool buildVariant(Build& b, const jpkforms::Form& form)
 
     OutputFile out(b.app.resolve(b.fileName));
     if (!out.open())
-        return finish(b.app, "Zaj\xEAty " + b.fileName, out.error());
-    b.app.showProgress("Tworzenie pliku " + std::string(form.name));
+        return finish(b.app, msg::busy(b.fileName), out.error());
+    b.app.showProgress(msg::creatingFile(std::string(form.name)));
     const long long records = writeVariantFile(out, sheets, b.clock(), [&](long long written) {
         b.app.reportProgress({0, 1, written});
         b.app.processEvents();
@@ -277,7 +273,7 @@ bool makeJpk(operation::Operation& app, const std::function<std::tm()>& clock)
         return false;
     app.state = operation::Running;
     const std::string g = app.groupText();
-    app.logEvent(2, "tworzenia pliku zbiorczego: " + g + ".xml");
+    app.logEvent(operation::LogStart, msg::startLog(g));
 
     std::string reason;
     if (!app.xl) {
@@ -287,13 +283,13 @@ bool makeJpk(operation::Operation& app, const std::function<std::tm()>& clock)
             reason = e.what();
         }
         if (!app.xl)
-            return finish(app, "Nie ma Excela", reason);
+            return finish(app, msg::kNoExcel, reason);
     }
     Application& xl = *app.xl;
     try {
         xl.setVisible(true);
     } catch (const AutomationError& e) {
-        return finish(app, "Excel zaj\xEAty", e.what());
+        return finish(app, msg::kExcelBusy, e.what());
     }
 
     std::string book;
@@ -303,19 +299,19 @@ bool makeJpk(operation::Operation& app, const std::function<std::tm()>& clock)
         reason = e.what();  // no workbook open
     }
     if (book.empty() || base::winfs::upper(book) != base::winfs::upper(g + ".XLS"))
-        return finish(app, "Bie\xBF\xB9" "cy zeszyt to nie " + g, reason);
+        return finish(app, msg::notGroupWorkbook(g), reason);
 
     xl.sheetsSelect(1);
     if (xl.activeSheetName() != "-SUMA-")
-        return finish(app, "Aktualny arkusz to nie -SUMA-");
-    app.showProgress("Widz\xEA arkusz -SUMA- w zeszycie " + book);
+        return finish(app, msg::kNotSummarySheet);
+    app.showProgress(msg::seeingSummary(book));
 
     const AmountColumns amount = amountColumns(xl);
 
     placeWindow(app, xl);
 
     if (xl.sheetsCount() < 2)
-        return finish(app, "Nie ma prawid\xB3owych dalszych arkuszy");
+        return finish(app, msg::kNoValidSheets);
     std::string refusal;
     const jpkforms::Form* form = groupForm(xl, refusal);
     if (!form)

@@ -3,6 +3,7 @@
 #include "encoding/charset.h"
 #include "encoding/codepage.h"
 #include "operation/operation.h"
+#include "jpkvat/messages.h"
 
 #include <fstream>
 
@@ -55,12 +56,12 @@ void applyLine(SubjectFile& file, std::string_view line, long long number)
         line = converted;
     line = line.substr(0, kLineLimit);
     const auto where = [&] {
-        return std::string(kSubjectFileName) + ", wiersz " + std::to_string(number) + ": ";
+        return msg::subjectLine(std::string(kSubjectFileName), number);
     };
     const std::size_t sep = line.find(": ");
     if (sep == std::string_view::npos || sep + 1 > kLastSeparatorPosition) {
         if (line.find_first_not_of(" \t") != std::string_view::npos)
-            file.warnings.push_back(where() + "bez \": \", pomini\xEAty");
+            file.warnings.push_back(where() + msg::kNoSeparator);
         return;
     }
     const std::string_view key = line.substr(0, sep);
@@ -72,7 +73,7 @@ void applyLine(SubjectFile& file, std::string_view line, long long number)
             return;
         }
     }
-    file.warnings.push_back(where() + "nieznany klucz \"" + std::string(key) + "\", pomini\xEAty");
+    file.warnings.push_back(where() + msg::unknownKey(std::string(key)));
 }
 
 }  // namespace
@@ -91,12 +92,6 @@ void SubjectRecord::setPlaceholders()
 {
     for (std::size_t i = 0; i < fields.size(); ++i)
         fields[i] = std::string(kFieldInfo[i].placeholder);
-}
-
-SubjectRecord& subjectRecord()
-{
-    static SubjectRecord record;
-    return record;
 }
 
 SubjectRecord parseSubjectDefinitions(std::string_view text)
@@ -130,18 +125,16 @@ SubjectFile parseSubjectFile(std::string_view text)
     return file;
 }
 
-void ReadSubjectDefinitions(operation::Operation& app)
+SubjectRecord ReadSubjectDefinitions(operation::Operation& app)
 {
-    readSubjectFile(app);
+    return readSubjectFile(app).record;
 }
 
 SubjectFile readSubjectFile(operation::Operation& app)
 {
-    app.logEvent(8);
-    SubjectRecord& record = subjectRecord();
-    record.setPlaceholders();
+    app.logEvent(operation::LogSubjectFile);
     SubjectFile file;
-    file.record = record;
+    file.record.setPlaceholders();
     std::ifstream in(app.resolve(std::string(kSubjectFileName)), std::ios::binary);
     if (!in)
         return file;
@@ -153,9 +146,7 @@ SubjectFile readSubjectFile(operation::Operation& app)
         text.append(block, static_cast<std::size_t>(in.gcount()));
     if (in.bad())
         return file;  // unreadable: the placeholders stay
-    file = parseSubjectFile(text);
-    record = file.record;
-    return file;
+    return parseSubjectFile(text);
 }
 
 }  // namespace zbir::jpkvat

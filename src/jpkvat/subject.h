@@ -59,17 +59,13 @@ struct SubjectFile {
     bool has(SubjectField f) const { return set[static_cast<std::size_t>(f)] && !record[f].empty(); }
 };
 
-// The program-wide subject record.
-SubjectRecord& subjectRecord();
-
 // The name of the definitions file in the working folder.
 inline constexpr std::string_view kSubjectFileName = "Podmiot1.JPK";
 
-// Logs code 8, resets the subject record to its placeholders, then applies
-// the "Key: value" lines of Podmiot1.JPK in the working folder. A missing or
-// unreadable file leaves the placeholders without a message. The file is
-// only read.
-void ReadSubjectDefinitions(operation::Operation& app);
+// Logs code 8 and reads Podmiot1.JPK in the working folder: placeholders,
+// then its "Key: value" lines. A missing or unreadable file gives the
+// placeholders without a message. The file is only read.
+SubjectRecord ReadSubjectDefinitions(operation::Operation& app);
 
 // The same from the file's bytes (no log entry): placeholders, then the lines.
 // A line that is UTF-8 (valid, with characters beyond ASCII) is read as UTF-8,
@@ -79,9 +75,9 @@ SubjectRecord parseSubjectDefinitions(std::string_view text);
 // The same with what was set and the warnings.
 SubjectFile parseSubjectFile(std::string_view text);
 
-// Logs code 8 and reads Podmiot1.JPK in the working folder into a
-// SubjectFile and the program-wide record; `found` is false when the file
-// is missing or unreadable.
+// The same with what was set and the warnings; `found` is false when the
+// file is missing or unreadable. Each call reads the file afresh: nothing of
+// an earlier read is kept.
 SubjectFile readSubjectFile(operation::Operation& app);
 
 }  // namespace zbir::jpkvat

@@ -4,6 +4,7 @@
 #include "jpkvat/output_file.h"
 #include "jpkvat/subject.h"
 #include "jpkvat/values.h"
+#include "jpkvat/messages.h"
 
 #include <algorithm>
 
@@ -74,7 +75,7 @@ std::string declarationText(const FileSheet& s)
 
 std::string periodText(const DateRange& p)
 {
-    return p.known() ? p.from + " .. " + p.to : std::string("brak");
+    return p.known() ? p.from + " .. " + p.to : std::string(msg::kNone);
 }
 
 // ---- checks
@@ -100,13 +101,12 @@ private:
     {
         const Node* nip = m_sheet.subjectNip();
         if (!nip || nip->value.empty()) {
-            m_problems.error(m_sheet.name + ": brak NIP podatnika w Podmiot1");
+            m_problems.error(msg::noTaxpayerNip(m_sheet.name));
             return;
         }
         const std::string digits = nipDigits(nip->value);
         if (digits.empty() || !nipCheckDigitOk(digits))
-            m_problems.error(where(nip->row, layout::kUnmappedColumn) + ": NIP podatnika \"" + nip->value +
-                             "\" nieprawid\xB3owy");
+            m_problems.error(msg::badTaxpayerNip(where(nip->row, layout::kUnmappedColumn), nip->value));
     }
 
     void checkSection(const Section& section, const std::vector<Record>& records)
@@ -129,7 +129,7 @@ private:
     {
         for (const RecordElement& e : section.elements)
             if (requiredElement(e.name) && !r.find(e.name))
-                m_problems.error(where(r.row, e.column) + ": " + std::string(e.name) + " puste");
+                m_problems.error(msg::emptyElement(where(r.row, e.column), std::string(e.name)));
     }
 
     const FileSheet& m_sheet;
@@ -356,18 +356,16 @@ std::string groupRefusal(const std::vector<FileSheet>& sheets)
     for (const FileSheet& s : sheets) {
         const DateRange p = s.period();
         if (p.from != period.from || p.to != period.to)
-            return "Arkusz " + s.name + ": okres " + periodText(p) + ", a w arkuszu " + first.name + ": " +
-                   periodText(period);
+            return msg::otherPeriod(s.name, periodText(p), first.name, periodText(period));
         const Node* n = s.subjectNip();
         const std::string other = n ? trimmedNip(n->value) : std::string();
         if (other != nip)
-            return "Arkusz " + s.name + ": NIP " + (other.empty() ? "brak" : other) + ", a w arkuszu " +
-                   first.name + ": " + (nip.empty() ? "brak" : nip);
+            return msg::otherNip(s.name, other.empty() ? msg::kNone : other, first.name,
+                                 nip.empty() ? msg::kNone : nip);
         if (s.declaration.empty())
             continue;
         if (declared && declarationText(*declared) != declarationText(s))
-            return "Arkusz " + s.name + ": deklaracja inna ni\xBF w arkuszu " + declared->name +
-                   "; zostaw j\xB9 w jednym pliku";
+            return msg::otherDeclaration(s.name, declared->name);
         if (!declared)
             declared = &s;
     }
@@ -383,15 +381,14 @@ std::string subjectRefusal(const SubjectFile& subject, const FileSheet& first)
     const std::string own = trimmedNip(subject.record[SubjectField::NIP]);
     if (own == inputs)
         return {};
-    return std::string(kSubjectFileName) + ": NIP " + own + ", a w plikach grupy: " +
-           (inputs.empty() ? "brak" : inputs);
+    return msg::subjectNipDiffersFromGroup(std::string(kSubjectFileName), own, inputs.empty() ? msg::kNone : inputs);
 }
 
 void checkSheets(const std::vector<FileSheet>& sheets, Problems& problems)
 {
     const DateRange period = sheets.front().period();
     if (!period.known())
-        problems.error(sheets.front().name + ": brak okresu w nag\xB3\xF3wku");
+        problems.error(msg::noPeriod(sheets.front().name));
     for (const FileSheet& s : sheets)
         SheetChecker(s, period, problems).check();
 }

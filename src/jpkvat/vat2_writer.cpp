@@ -7,6 +7,7 @@
 #include "jpkvat/values.h"
 #include "operation/operation.h"
 #include "spreadsheet/automation.h"
+#include "jpkvat/messages.h"
 
 #include <algorithm>
 #include <deque>
@@ -191,12 +192,10 @@ void Writer::readHeadings(int row)
 void Writer::reportInvalid(int column, std::string_view name)
 {
     std::string where = column == kUnmappedColumn
-                            ? "kolumna " + base::columnLetters(column) + " (" + std::string(name) + ")"
-                            : "kolumna " + base::columnLetters(column);
-    m_app.logEvent(9, "arkusz " + m_sheetName + ", " + where + ": nag\xB3\xF3wek \"" +
-                          std::string(name) + "\" to nie nazwa elementu, warto\x9C" "ci pomini\xEAte");
-    m_app.showError("Pomijam kolumn\xEA " + base::columnLetters(column) + ", z\xB3y nag\xB3\xF3wek: " +
-                    std::string(name));
+                            ? msg::columnName(base::columnLetters(column)) + " (" + std::string(name) + ")"
+                            : msg::columnName(base::columnLetters(column));
+    m_app.logEvent(operation::LogDetail, msg::invalidHeading(m_sheetName, where, std::string(name)));
+    m_app.showError(msg::skippingColumn(base::columnLetters(column), std::string(name)));
 }
 
 // Adds the values of columns 2..52 of `row` to the record.
@@ -283,7 +282,7 @@ void Writer::checkRecord(const Section& section, int row)
         for (int col = 2; col <= kLastValueColumn; ++col)
             if (m_headings.name[static_cast<std::size_t>(col)] == name)
                 column = col;
-        m_problems.error(cellAddress(m_sheetName, row, column) + ": " + std::string(name) + " puste");
+        m_problems.error(msg::emptyElement(cellAddress(m_sheetName, row, column), std::string(name)));
     }
     for (std::size_t i = 0; i < m_elements; ++i) {
         const Element& e = m_record[i];
@@ -367,7 +366,7 @@ void Writer::walkList(const Section& section, int listRow, int sheet, int sheets
         }
         if (m_elements == 0 && first.empty()) {
             m_problems.emptyRow();
-            m_problems.warning(cellAddress(m_sheetName, recordRow, kCountColumn) + ": pusty wiersz pomini\xEAty");
+            m_problems.warning(msg::emptyRowSkipped(cellAddress(m_sheetName, recordRow, kCountColumn)));
             continue;
         }
         if (!m_anyAmount) {
@@ -504,32 +503,31 @@ std::string vat2SubjectRefusal(const SubjectFile& subject, const FileSheet* shee
 {
     const std::string file(kSubjectFileName);
     if (!subject.found)
-        return "Brak pliku " + file + " (NIP, KodUrzedu, PelnaNazwa, Miejscowosc)";
+        return msg::noSubjectFile(file);
     std::string missing;
     for (SubjectField f : {SubjectField::NIP, SubjectField::KodUrzedu, SubjectField::PelnaNazwa,
                            SubjectField::Miejscowosc})
         if (!subject.has(f))
             missing += (missing.empty() ? "" : ", ") + std::string(SubjectRecord::key(f));
     if (!missing.empty())
-        return file + ": brak " + missing;
+        return msg::subjectMissing(file, missing);
     for (const std::string& w : subject.warnings)
         problems.warning(w);
     const std::string& nip = subject.record[SubjectField::NIP];
     if (!nipCheckDigitOk(nipDigits(nip)))
-        problems.error(file + ": NIP \"" + nip + "\" nieprawid\xB3owy");
+        problems.error(msg::badSubjectNip(file, nip));
     for (SubjectField f : {SubjectField::NIP, SubjectField::REGON, SubjectField::KodUrzedu})
         if (subject.has(f) && subject.record[f] == SubjectRecord::placeholder(f))
-            problems.error(file + ": " + std::string(SubjectRecord::key(f)) + " " + subject.record[f] +
-                           " to warto\x9C\xE6 przyk\xB3" "adowa");
+            problems.error(msg::exampleValue(file, std::string(SubjectRecord::key(f)), subject.record[f]));
     std::string unset;
     for (SubjectField f : kAddress)
         if (!subject.set[static_cast<std::size_t>(f)] && f != SubjectField::KodKraju)
             unset += (unset.empty() ? "" : ", ") + std::string(SubjectRecord::key(f));
     if (!unset.empty())
-        problems.warning(file + ": brak " + unset + " - pomini\xEAte w adresie");
+        problems.warning(msg::addressUnset(file, unset));
     const Node* sheetNip = sheet ? sheet->subjectNip() : nullptr;
     if (sheetNip && nipDigits(sheetNip->value) != nipDigits(nip))
-        problems.warning(file + ": NIP " + nip + ", a w arkuszu " + sheet->name + ": " + sheetNip->value);
+        problems.warning(msg::subjectNipDiffersFromSheet(file, nip, sheet->name, sheetNip->value));
     return {};
 }
 

@@ -26,6 +26,20 @@ enum State : std::uint8_t {
     kLastRunningState = 51,
 };
 
+// Codes of the run log's entries; the shell's run log has their texts.
+enum LogCode : std::uint8_t {
+    LogEnd = 0,          // "-": the program ends
+    LogCancelled = 1,    // the user stopped the operation
+    LogStart = 2,        // "Uruchomienie funkcji <text>"
+    LogFileList = 3,     // the group's file list
+    LogTransport = 4,    // the transport of the group's files
+    LogDelete = 5,       // "Kasowanie <text>"
+    LogPreviousKept = 6, // the earlier workbook kept aside
+    LogSummary = 7,      // the -SUMA- sheet
+    LogSubjectFile = 8,  // Podmiot1.JPK read
+    LogDetail = 9,       // "... <text>": a problem, a message
+};
+
 // The group's JPK type: the position of its fifth letter in "KWMVFPE".
 enum JpkType : std::uint8_t { NoType = 0, Kr = 1, Wb = 2, Mag = 3, Vat = 4, Fa = 5, Pkpir = 6, Ewp = 7 };
 constexpr char kTypeLetters[] = "KWMVFPE";
@@ -62,9 +76,9 @@ public:
     virtual void reportProgress(const Progress& p) = 0;
 
     // Run log entry `code` with its text (program text).
-    virtual void logEvent(std::uint8_t code, const std::string& text = {}) = 0;
+    virtual void logEvent(LogCode code, const std::string& text = {}) = 0;
     // One entry for each text, written at once.
-    virtual void logEvents(std::uint8_t code, const std::vector<std::string>& texts)
+    virtual void logEvents(LogCode code, const std::vector<std::string>& texts)
     {
         for (const std::string& t : texts)
             logEvent(code, t);

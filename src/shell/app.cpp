@@ -1,5 +1,6 @@
 #include "shell/app.h"
 
+#include "shell/messages.h"
 #include "jpkvat/jpk_writer.h"
 #include "base/folder_lock.h"
 #include "base/winfs.h"
@@ -23,8 +24,6 @@ constexpr const char* kProgramName = "ZBIR.exe";
 #else
 constexpr const char* kProgramName = "zbir";
 #endif
-
-const char* const kFolderBusy = "Trwa inna operacja w tym folderze, spr\xF3" "buj p\xF3\x9F" "niej";
 
 std::filesystem::path absoluteFolder(const std::filesystem::path& p)
 {
@@ -75,16 +74,16 @@ void App::FoCreat()
 
     std::vector<std::string> found = winfs::findFiles(parentFolder(), "*.XML");
     if (found.empty()) {
-        showError("Nie widz\xEA plik\xF3w *.XML");
+        showError(msg::kNoXmlFiles);
         return;
     }
-    bool ok = logOrReport(2, "startowych, przygotowanie listy grup plik\xF3w JPK");
+    bool ok = logOrReport(operation::LogStart, msg::kStartLog);
     try {
         selfNaming();
     } catch (const std::exception& e) {
         // A failed rename ends start-up here, said on the status line and in the log.
         const std::string what = winfs::fromNative(e.what());
-        logOrReport(9, what);
+        logOrReport(operation::LogDetail, what);
         showError(what);
         return;
     }
@@ -102,7 +101,7 @@ void App::FoCreat()
     m_lastOk = ok;
 }
 
-bool App::logOrReport(std::uint8_t code, const std::string& t)
+bool App::logOrReport(operation::LogCode code, const std::string& t)
 {
     try {
         logEvent(code, t);
@@ -138,8 +137,7 @@ void App::selfNaming()
     }
     if (std::filesystem::is_regular_file(target, ec)) {
         if (!std::filesystem::remove(target, ec) || ec)
-            throw std::runtime_error("Nie mog\xEA usun\xB9\xE6 " + winfs::display(target) +
-                                     " przed zmian\xB9 nazwy " + winfs::fromNative(name) +
+            throw std::runtime_error(msg::cannotRemoveBeforeRename(winfs::display(target), winfs::fromNative(name)) +
                                      (ec ? ": " + winfs::fromNative(ec.message()) : std::string()));
     }
     std::filesystem::rename(own, target, ec);
@@ -149,7 +147,7 @@ void App::logFailure()
 {
     if (m_statusColour != Red || m_status.empty() || m_lastLogged.find(m_status) != std::string::npos)
         return;
-    logOrReport(9, m_status);
+    logOrReport(operation::LogDetail, m_status);
 }
 
 bool App::selectGroup(const std::string& text)
@@ -177,7 +175,7 @@ bool App::listGroup()
 {
     const std::string g = m_group;
     // The list follows the group even when the log cannot be written.
-    const bool logged = logOrReport(3, g);
+    const bool logged = logOrReport(operation::LogFileList, g);
     m_files.clear();
     jpkType = NoType;
     if (g.size() > 4 && g.compare(0, 4, "JPK_") == 0) {
@@ -186,7 +184,7 @@ bool App::listGroup()
     }
     m_jpkEnabled = jpkType != NoType;
     m_port.enableJpkButton(m_jpkEnabled);
-    m_outputName = "Plik: " + g + ".XLS";
+    m_outputName = msg::outputName(g);
     m_port.showOutputName(m_outputName);
 
     const std::string own = winfs::upper(g) + ".XML";
@@ -216,10 +214,11 @@ void App::runOperation(const char* name, F&& body, bool exclusive)
         if (lock && lock->outcome() == base::FolderLock::Outcome::Busy) {
             m_lastOk = false;
             try {
-                logEvent(9, std::string(name) + ": " + kFolderBusy + " (" + winfs::display(lock->file()) + ")");
+                logEvent(operation::LogDetail,
+                         std::string(name) + ": " + msg::kFolderBusy + " (" + winfs::display(lock->file()) + ")");
             } catch (const std::exception&) {
             }
-            showError(kFolderBusy);
+            showError(msg::kFolderBusy);
         } else {
             runGuarded(name, std::forward<F>(body));
         }
@@ -249,31 +248,29 @@ void App::runGuarded(const char* name, F&& body)
     if (before == Idle)
         state = Idle;
     try {
-        logEvent(9, std::string(name) + ": " + what);
+        logEvent(operation::LogDetail, std::string(name) + ": " + what);
     } catch (const std::exception&) {
     }
-    showError(what.empty() ? std::string("B\xB3\xB9" "d: ") + name : what);
+    showError(what.empty() ? msg::failed(name) : what);
 }
 
 void App::MakeXLS()
 {
-    runOperation("Transport XML do XLS", [this] { return workbook::makeXls(*this); }, true);
+    runOperation(msg::kTransportOperation, [this] { return workbook::makeXls(*this); }, true);
 }
 
 void App::OpenXLS()
 {
-    runOperation("Wczytaj gotowy XLS", [this] { return workbook::openXls(*this); }, true);
+    runOperation(msg::kOpenOperation, [this] { return workbook::openXls(*this); }, true);
 }
 
 void App::MakeJPK()
 {
-    runOperation("Zr\xF3" "b zbiorczy JPK", [this] {
+    runOperation(msg::kJpkOperation, [this] {
         if (jpkType == 0 && state == 0) {
             // The window's button is off for such a group; the command line says why.
-            const std::string why = "Grupa " + m_group +
-                                    " nie jest grup\xB9 JPK: zbiorczy plik tylko dla nazw JPK_K, JPK_W, JPK_M, "
-                                    "JPK_V, JPK_F, JPK_P, JPK_E...";
-            logOrReport(9, why);
+            const std::string why = msg::notJpkGroup(m_group);
+            logOrReport(operation::LogDetail, why);
             showError(why);
             return false;
         }
@@ -294,7 +291,7 @@ void App::ExiZBIR()
 {
     if (state >= Running && state <= kLastRunningState) {
         state = Stopping;
-        logOrReport(1);
+        logOrReport(operation::LogCancelled);
         return;
     }
     if (m_running > 0) {
@@ -312,7 +309,7 @@ void App::ExiZBIR()
         xl.reset();
     }
     // The program ends even when the log cannot be written.
-    logOrReport(0);
+    logOrReport(operation::LogEnd);
     m_closed = true;
     m_port.closeWindow();
 }

@@ -1,4 +1,7 @@
 #pragma once
+// The shell room: the program itself (this core, the run log, the command
+// line, the window); nothing includes it.
+//
 // The program's core: the main window's state and handlers, without a toolkit.
 
 #include "shell/run_log.h"
@@ -57,12 +60,12 @@ public:
     void reportProgress(const Progress& p) override { m_port.showProgress(p); }
 
     // -- run log
-    void logEvent(std::uint8_t code, const std::string& t = {}) override
+    void logEvent(operation::LogCode code, const std::string& t = {}) override
     {
         m_log.event(code, t);
         m_lastLogged = RunLog::message(code, t);
     }
-    void logEvents(std::uint8_t code, const std::vector<std::string>& texts) override
+    void logEvents(operation::LogCode code, const std::vector<std::string>& texts) override
     {
         m_log.events(code, texts);
         if (!texts.empty())
@@ -100,7 +103,7 @@ private:
     bool listGroup();  // G15Chan; false when its log entry failed
     // Writes a log entry; a log that cannot be written is shown in red
     // instead of ending the handler. Returns whether the entry was written.
-    bool logOrReport(std::uint8_t code, const std::string& t = {});
+    bool logOrReport(operation::LogCode code, const std::string& t = {});
 
     std::filesystem::path m_work;
     WindowPort& m_port;

@@ -2,6 +2,7 @@
 
 #include "shell/app.h"
 #include "shell/console_port.h"
+#include "shell/messages.h"
 #include "base/winfs.h"
 
 #include <ostream>
@@ -15,7 +16,7 @@ namespace {
 
 int stopped(ConsolePort& port)
 {
-    port.message("operacja anulowana");
+    port.message(msg::kStopped);
     return ExitStopped;
 }
 
@@ -29,10 +30,10 @@ int runInGroup(App& app, ConsolePort& port, Command command, const std::string& 
             std::string known;
             for (const std::string& g : app.groups())
                 known += (known.empty() ? "" : ", ") + g;
-            const std::string why = "nie ma grupy plik\xF3w " + group + " (grupy: " + known + ")";
+            const std::string why = msg::noSuchGroup(group, known);
             port.error(why);
             try {
-                app.logEvent(9, why);
+                app.logEvent(operation::LogDetail, why);
             } catch (const std::exception&) {
                 // the message is on the terminal
             }

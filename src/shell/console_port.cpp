@@ -1,6 +1,7 @@
 #include "shell/console_port.h"
 
 #include "encoding/charset.h"
+#include "jpkvat/messages.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -20,8 +21,8 @@ const char* const kClearLine = "\r\x1b[K";
 // Red status texts that end an operation well: the window shows every final
 // message in red, the command line marks only failures as errors.
 const char* const kFinalNotErrors[] = {
-    "Zako\xF1" "czono prac\xEA nad ",
-    "Zako\xF1" "czono prac\xEA z uwagami ",
+    jpkvat::msg::kDonePrefix,
+    jpkvat::msg::kDoneWithWarningsPrefix,
 };
 
 bool isError(const std::string& text, int colour)

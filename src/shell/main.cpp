@@ -6,6 +6,7 @@
 #include "shell/console_commands.h"
 #include "shell/console_port.h"
 #include "shell/help_text.h"
+#include "shell/messages.h"
 #include "shell/terminal_interrupt.h"
 #include "shell/usage_errors.h"
 #include "base/winfs.h"
@@ -61,9 +62,7 @@ int runWindow(int argc, char** argv, const std::filesystem::path& program)
 {
     ConsolePort console;
     if (!hasDisplay()) {
-        console.error("nie ma ekranu do okna (DISPLAY nie jest ustawiony). Bez okna dzia\xB3" "aj\xB9 "
-                      "polecenia: zbir groups, zbir files, zbir transport, zbir open, zbir jpk "
-                      "(zbir --help)");
+        console.error(msg::kNoScreen);
         return ExitUsage;
     }
 #ifdef ZBIR_WITH_GUI
@@ -81,7 +80,7 @@ int runWindow(int argc, char** argv, const std::filesystem::path& program)
     (void)argc;
     (void)argv;
     (void)program;
-    console.error("ten program zbudowano bez okna; dzia\xB3" "aj\xB9 polecenia (zbir --help)");
+    console.error(msg::kBuiltWithoutWindow);
     return ExitUsage;
 #endif
 }
@@ -138,7 +137,7 @@ int main(int argc, char** argv)
         std::error_code ec;
         std::filesystem::current_path(folder, ec);
         if (ec) {
-            ConsolePort().error("nie mog\xEA wej\x9C\xE6 do folderu " + winfs::fromNative(folder));
+            ConsolePort().error(msg::cannotEnterFolder(winfs::fromNative(folder)));
             return ExitUsage;
         }
     }
@@ -154,8 +153,7 @@ int main(int argc, char** argv)
     // step runs that looks at the request only when it ends.
     TerminalInterrupt::install(
         std::string(isatty(STDERR_FILENO) ? "\n" : "") +
-        ConsolePort::terminalText("zbir: Ctrl+C: zatrzymuj\xEA operacj\xEA (jeszcze raz Ctrl+C: "
-                                  "koniec od razu)\n"));
+        ConsolePort::terminalText(msg::kInterruptHint));
     port.watchStop(&TerminalInterrupt::pressed, [&app] { app.ExiZBIR(); });
     const int code = runConsoleCommand(app, port, chosen, zbir::base::winfs::fromNative(group));
     TerminalInterrupt::uninstall();

@@ -1,6 +1,8 @@
 #include "shell/run_log.h"
 
 #include "base/winfs.h"
+#include "operation/operation.h"
+#include "shell/messages.h"
 
 #include <cstdio>
 #include <stdexcept>
@@ -16,16 +18,16 @@ RunLog::RunLog(std::filesystem::path folder) : m_path(winfs::resolve(folder, "ZB
 std::string RunLog::message(std::uint8_t code, const std::string& t)
 {
     switch (code) {
-    case 0: return "-";
-    case 1: return "  ~~~~~  operacja anulowana  ~~~~~";
-    case 2: return "Uruchomienie funkcji " + t;
-    case 3: return "Przygotowanie listy plik\xF3w w formacie XML dla grupy: " + t;
-    case 4: return "Transport plik\xF3w " + t + "*.XML do zeszytu " + t + ".XLS";
-    case 5: return "Kasowanie " + t;
-    case 6: return "Zapis poprzedniej wersji jako " + t;
-    case 7: return "Podsumowanie stworzonych arkuszy w pierwszym arkuszu o nazwie -SUMA-";
-    case 8: return "Odczyt pliku Podmiot1.JPK z definicjami p\xF3l dla Naglowka i Podmiotu1";
-    case 9: return "... " + t;
+    case operation::LogEnd: return "-";
+    case operation::LogCancelled: return "  ~~~~~  operacja anulowana  ~~~~~";
+    case operation::LogStart: return "Uruchomienie funkcji " + t;
+    case operation::LogFileList: return "Przygotowanie listy plik\xF3w w formacie XML dla grupy: " + t;
+    case operation::LogTransport: return "Transport plik\xF3w " + t + "*.XML do zeszytu " + t + ".XLS";
+    case operation::LogDelete: return "Kasowanie " + t;
+    case operation::LogPreviousKept: return "Zapis poprzedniej wersji jako " + t;
+    case operation::LogSummary: return "Podsumowanie stworzonych arkuszy w pierwszym arkuszu o nazwie -SUMA-";
+    case operation::LogSubjectFile: return "Odczyt pliku Podmiot1.JPK z definicjami p\xF3l dla Naglowka i Podmiotu1";
+    case operation::LogDetail: return "... " + t;
     default: return "Co\x9C innego ( " + t + " )";
     }
 }
@@ -47,13 +49,13 @@ void RunLog::events(std::uint8_t code, const std::vector<std::string>& texts)
     if (!f) {
         f = std::fopen(m_path.c_str(), "wb");
         if (!f)
-            throw std::runtime_error("Nie mog\xEA zapisa\xE6 dziennika " + winfs::display(m_path));
+            throw std::runtime_error(msg::cannotCreateLog(winfs::display(m_path)));
         line = "\r\n" + line;
     }
     bool ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
     ok = std::fclose(f) == 0 && ok;
     if (!ok)
-        throw std::runtime_error("B\xB3\xB9" "d zapisu dziennika " + winfs::display(m_path));
+        throw std::runtime_error(msg::logWriteError(winfs::display(m_path)));
 }
 
 }  // namespace zbir::shell

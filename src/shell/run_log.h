@@ -1,6 +1,7 @@
 #pragma once
 // The run log ZBIR.LOG: one line per entry, two blanks and the message of
-// its code, Windows-1250, CR LF. A new file starts with one empty line.
+// its code (operation::LogCode), Windows-1250, CR LF. A new file starts
+// with one empty line.
 
 #include <cstdint>
 #include <filesystem>

@@ -1,4 +1,7 @@
 #pragma once
+// The spreadsheet room: the automation interface (this header) and the
+// workbook model behind it.
+//
 // The spreadsheet application as the rest of the program sees it: one
 // automation object whose calls follow the application's object paths
 // (application, Workbooks, ActiveWorkBook, Sheets, ActiveSheet, ActiveWindow,

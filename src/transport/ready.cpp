@@ -2,6 +2,7 @@
 
 #include "operation/operation.h"
 #include "spreadsheet/automation.h"
+#include "transport/messages.h"
 #include "transport/transport.h"
 
 #include <filesystem>
@@ -12,13 +13,13 @@ bool openXls(operation::Operation& app)
 {
     const std::string group = app.groupText();
     if (!connect(app)) {
-        app.showError("Nie ma \xBF" "adnego Excela w systemie");
+        app.showError(msg::kNoExcel);
         return false;
     }
     try {
         app.xl->setVisible(true);
     } catch (const AutomationError&) {
-        app.showError("Edytujesz w\xB3" "a\x9C" "nie kom\xF3rk\xEA w Excelu");
+        app.showError(msg::kEditing);
         return false;
     }
     const std::string path = workbookPath(app).string();
@@ -43,25 +44,25 @@ bool openXls(operation::Operation& app)
     std::string message;
     switch (result) {
     case 0:
-        message = "Nie ma  " + group;
+        message = msg::noWorkbook(group);
         if (there && !why.empty())
-            message = "Nie mog\xEA wczyta\xE6 " + group + ".XLS: " + why;
+            message = msg::cannotReadWorkbook(group, why);
         break;
-    case 1: app.showProgress("Wczytany  " + group); break;
+    case 1: app.showProgress(msg::workbookLoaded(group)); break;
     default: {
-        std::string seen = "nic";
+        std::string seen = msg::kNothing;
         if (!a1.empty()) {
             seen = '"';
             seen += a1.substr(0, 40);
             seen += a1.size() > 40 ? "...\"" : "\"";
         }
-        message = "Dziwny  " + group + ": w A1 pierwszego arkusza " + seen + ", nie " + group;
+        message = msg::strangeWorkbook(group, seen);
         break;
     }
     }
     if (!message.empty()) {
         try {
-            app.logEvent(9, message);
+            app.logEvent(operation::LogDetail, message);
         } catch (const std::exception&) {
             // the status line says it
         }

@@ -157,7 +157,7 @@ void buildSummary(xmlsheet::TransportContext& ctx)
     xl.setRowHeight(n + 4, 4);
     xl.setCellHorizontalAlignment(1, 1, xl::Left);
     xl.setCellValue(1, 1, ctx.app.groupText());
-    ctx.app.logEvent(7);
+    ctx.app.logEvent(operation::LogSummary);
     xl.setSplitRow(2);
 }
 

@@ -6,6 +6,7 @@
 #include "base/winfs.h"
 #include "spreadsheet/automation.h"
 #include "transport/layouts.h"
+#include "transport/messages.h"
 #include "transport/summary.h"
 #include "xmlsheet/copy_writer.h"
 #include "xmlsheet/sheet_writer.h"
@@ -19,9 +20,6 @@ namespace fs = std::filesystem;
 using App = operation::Operation;
 
 namespace {
-
-const char* const kNoExcel = "Nie ma \xBF" "adnego Excela w systemie";
-const char* const kEditing = "Edytujesz w\xB3" "a\x9C" "nie kom\xF3rk\xEA w Excelu";
 
 enum class StartCase { New, Filled, Empty };
 
@@ -64,7 +62,8 @@ std::string Transport::keptText() const
 {
     const std::string name = m_app.groupText() + ".XLS";
     std::error_code ec;
-    return fs::exists(fs::symlink_status(workbookPath(m_app), ec)) ? name + " bez zmian" : name + " nie zapisany";
+    return fs::exists(fs::symlink_status(workbookPath(m_app), ec)) ? msg::workbookUnchanged(name)
+                                                                   : msg::workbookNotSaved(name);
 }
 
 // The spreadsheet's own reason for a refused save goes to the log: the
@@ -72,7 +71,7 @@ std::string Transport::keptText() const
 void Transport::note(const std::exception& e)
 {
     try {
-        m_app.logEvent(9, base::winfs::display(workbookPath(m_app)) + ": " + e.what());
+        m_app.logEvent(operation::LogDetail, base::winfs::display(workbookPath(m_app)) + ": " + e.what());
     } catch (const std::exception&) {
     }
 }
@@ -96,7 +95,7 @@ void Transport::failed(const std::exception& e)
         }
     }
     try {
-        m_app.logEvent(9, message);
+        m_app.logEvent(operation::LogDetail, message);
     } catch (const std::exception&) {
     }
     m_app.showError(message);
@@ -107,12 +106,12 @@ bool Transport::run()
     const std::string group = m_app.groupText();
     m_doing = group + ".XLS";
     if (!connect(m_app))
-        return fail(kNoExcel);
+        return fail(msg::kNoExcel);
     Application& xl = *m_app.xl;
     try {
         xl.setVisible(true);
     } catch (const AutomationError&) {
-        return fail(kEditing);
+        return fail(msg::kEditing);
     }
     if (!prepareWorkbook(xl))
         return false;
@@ -142,7 +141,7 @@ bool Transport::run()
     xl.setScreenUpdating(true);
     if (m_app.state > 1) {
         // Stopped: the files read so far are not a whole workbook.
-        m_app.showError("Transport przerwany; " + keptText());
+        m_app.showError(msg::transportStopped(keptText()));
         return false;
     }
     buildSummary(ctx);
@@ -170,10 +169,11 @@ bool Transport::saveWorkbook(Application& xl)
         aside = m_app.resolve(previous);
         const std::error_code ec = base::durable::move(path, aside, "move");
         if (ec) {
-            m_app.logEvent(9, base::winfs::display(path) + " -> " + previous + ": " + base::winfs::fromNative(ec.message()));
-            return fail("Nie mog\xEA przenie\x9C\xE6 " + group + ".XLS na " + previous + "; nowy zeszyt nie zapisany");
+            m_app.logEvent(operation::LogDetail, base::winfs::display(path) + " -> " + previous + ": " +
+                                                     base::winfs::fromNative(ec.message()));
+            return fail(msg::cannotMoveAside(group, previous));
         }
-        m_app.logEvent(6, logName(base::winfs::display(aside)));
+        m_app.logEvent(operation::LogPreviousKept, logName(base::winfs::display(aside)));
     }
     try {
         xl.activeWorkbookSaveAs(path.string());
@@ -182,10 +182,10 @@ bool Transport::saveWorkbook(Application& xl)
         note(e);
         // The spreadsheet's reason is in the log (a full disk, a workbook of
         // that name open elsewhere).
-        std::string message = "Nie mog\xEA zapisa\xE6 pliku " + base::winfs::display(path);
+        std::string message = msg::cannotSaveFile(base::winfs::display(path));
         if (m_earlier) {
             const std::error_code ec = base::durable::move(aside, path, "restore");
-            message += ec ? "; poprzedni zeszyt zostaje jako " + base::winfs::display(aside.filename())
+            message += ec ? msg::previousStaysAs(base::winfs::display(aside.filename()))
                           : "; " + keptText();
         }
         return fail(message);
@@ -231,7 +231,7 @@ bool Transport::prepareWorkbook(Application& xl)
         break;
     }
 
-    m_app.logEvent(5, "z zeszytu " + group + " dodatkowych nies\xB3usznych arkuszy");
+    m_app.logEvent(operation::LogDelete, msg::extraSheets(group));
     while (xl.sheetsCount() > 1) {
         xl.sheetsSelect(2);
         xl.selectedSheetsDelete();
@@ -290,7 +290,7 @@ std::string previousVersionName(const fs::path& folder, const std::string& name)
         if (!nameTaken(folder, candidate))
             return candidate;
     }
-    throw std::runtime_error("Brak wolnej nazwy dla " + name);
+    throw std::runtime_error(msg::noFreeName(name));
 }
 
 std::string schemaSummary(int problems, int files)
@@ -313,11 +313,11 @@ void cleanTxtFolder(App& app, const std::vector<fs::path>& keep)
     });
     if (found.empty())
         return;
-    app.logEvent(5, "wszystkich poprzednich poprawnych plik\xF3w z podkatalogu TXT");
+    app.logEvent(operation::LogDelete, msg::kAllTxtCopies);
     for (const std::string& name : found) {
         std::error_code ec;
         if (!fs::remove(app.resolve("TXT\\" + name), ec) || ec)
-            app.logEvent(5, "TXT\\" + name + " nieudane");
+            app.logEvent(operation::LogDelete, msg::txtDeleteFailed(name));
     }
 }
 
@@ -330,7 +330,7 @@ bool makeXls(App& app)
     bool ok = false;
     try {
         app.showProgress("");
-        app.logEvent(4, app.groupText());
+        app.logEvent(operation::LogTransport, app.groupText());
         ok = transport.run();
     } catch (const std::exception& e) {
         transport.failed(e);

@@ -1,4 +1,7 @@
 #pragma once
+// The xlsx room: the workbook model saved as a package and a package
+// opened into the model.
+//
 // Workbook files: Office Open XML spreadsheets, whatever their name says.
 
 #include "spreadsheet/workbook.h"

@@ -4,6 +4,7 @@
 #include "encoding/codepage.h"
 #include "base/durable_file.h"
 #include "base/winfs.h"
+#include "xmlsheet/messages.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -36,7 +37,7 @@ void CopyWriter::create(const std::filesystem::path& tempPath)
     m_failed = false;
     m_file = std::fopen(tempPath.c_str(), "wb");
     if (!m_file)
-        throw std::runtime_error("Nie mog\xEA utworzy\xE6 pliku " + base::winfs::display(tempPath));
+        throw std::runtime_error(msg::cannotCreateFile(base::winfs::display(tempPath)));
 }
 
 void CopyWriter::close()
@@ -48,7 +49,7 @@ void CopyWriter::close()
         m_failed = true;
     m_file = nullptr;
     if (m_failed)
-        throw std::runtime_error("B\xB3\xB9" "d zapisu pliku " + base::winfs::display(m_path));
+        throw std::runtime_error(msg::writeError(base::winfs::display(m_path)));
 }
 
 void CopyWriter::flush()

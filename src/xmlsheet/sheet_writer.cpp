@@ -8,6 +8,7 @@
 #include "jpkforms/schema_check.h"
 #include "spreadsheet/automation.h"
 #include "xmlsheet/copy_writer.h"
+#include "xmlsheet/messages.h"
 #include "xmlsheet/xml_scanner.h"
 
 #include <algorithm>
@@ -48,11 +49,11 @@ std::vector<std::string> schemaMessages(const std::string& fileName, const jpkfo
     for (const jpkforms::SchemaProblem& p : check.problems) {
         std::string text = fileName;
         if (p.line > 0)
-            text += ", wiersz " + integerText(p.line);
+            text += msg::schemaLine(p.line);
         out.push_back(text + ": " + programText(p.message));
     }
     if (out.empty() && check.verdict != jpkforms::Verdict::Valid)
-        out.push_back(fileName + ": plik niezgodny ze schematem");
+        out.push_back(msg::notSchemaValid(fileName));
     return out;
 }
 
@@ -161,7 +162,7 @@ void SheetWriter::nameSheet()
     for (int attempt = 0; !named && attempt <= count + 1; ++attempt)
         named = usable(fallbackSheetName(m_fileName, attempt));
     if (!named)
-        throw workbook::AutomationError("Arkusz bez nazwy dla " + m_fileName);
+        throw workbook::AutomationError(msg::noSheetName(m_fileName));
     m_sheetName = m_xl.activeSheetName();
 }
 
@@ -317,13 +318,13 @@ void transportFile(TransportContext& ctx, int index)
     writer.start();
     auto report = [&](const std::string& fault) {  // names the file
         ctx.faults.push_back(fault);
-        app.logEvent(9, fault);
+        app.logEvent(operation::LogDetail, fault);
         app.showError(fault);
     };
     if (!scanner.open(input)) {
         // Listed but gone, unreadable or a folder: its sheet keeps only the
         // name, and the run does not count as complete.
-        report(writer.fileName() + ": nie mo\xBFna odczyta\xE6 pliku");
+        report(msg::cannotRead(writer.fileName()));
         return;
     }
 
@@ -332,7 +333,7 @@ void transportFile(TransportContext& ctx, int index)
     const jpkforms::CheckResult check = jpkforms::checkFile(input);
     const std::vector<std::string> problems = schemaMessages(writer.fileName(), check);
     for (const std::string& p : problems) {
-        app.logEvent(9, p);
+        app.logEvent(operation::LogDetail, p);
         app.showDetail(p);
     }
     ctx.schemaProblems += static_cast<int>(problems.size());

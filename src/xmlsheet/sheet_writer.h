@@ -1,4 +1,7 @@
 #pragma once
+// The xmlsheet room: one JPK file to one sheet and one corrected copy (field
+// map, scanner, copy writer, this sheet writer).
+//
 // The worksheet of one JPK file: structure tags in a staircase from column 53,
 // the records of each record list one row each under a heading row, values of
 // unmapped elements in column 75, and SUM formulas for the amount columns in

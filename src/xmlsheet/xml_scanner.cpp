@@ -4,6 +4,7 @@
 #include "encoding/codepage.h"
 #include "base/winfs.h"
 #include "jpkforms/forms.h"
+#include "xmlsheet/messages.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -177,7 +178,7 @@ bool XmlScanner::readMore()
     std::size_t n = std::fread(m_raw.data(), 1, m_raw.size(), m_file);
     if (n == 0) {
         if (std::ferror(m_file))
-            fault("b\xB3\xB9" "d odczytu, dalsza cz\xEA\x9C\xE6 pliku pomini\xEAta");
+            fault(msg::kReadError);
         m_eof = true;
         return false;
     }
@@ -240,8 +241,7 @@ bool XmlScanner::ensureMore(std::size_t n)
 {
     while (avail() < n) {
         if (avail() > m_itemCap) {
-            fault("element d\xB3u\xBFszy ni\xBF " + std::to_string(m_itemCap >> 20) +
-                  " MB, dalsza cz\xEA\x9C\xE6 pliku pomini\xEAta");
+            fault(msg::itemTooLong(m_itemCap >> 20));
             return false;
         }
         if (!readMore())
@@ -351,7 +351,7 @@ void XmlScanner::checkDeclaredEncoding(std::string_view raw)
     if (m_letter == 'U' || !m_error.empty() || encoding::asciiPrefixLength(raw) == raw.size())
         return;
     if (encoding::isValidUtf8(raw))
-        notice("tekst w UTF-8 wbrew deklaracji kodowania");
+        notice(msg::kUtf8AgainstDeclaration);
 }
 
 int XmlScanner::columnFor(const std::string& tag) const
@@ -398,9 +398,9 @@ void XmlScanner::scan(ScanConsumer& consumer)
     m_complete = !stopped && !m_fault;
     if (m_complete) {
         if (!any)
-            notice("brak znacznik\xF3w XML");
+            notice(msg::kNoTags);
         else if (m_depth > 0)
-            notice("plik urwany, brak " + m_stack[1]);
+            notice(msg::cutShort(m_stack[1]));
     }
     std::fclose(m_file);
     m_file = nullptr;
@@ -497,151 +497,218 @@ bool XmlScanner::step(ScanConsumer& consumer)
         return false;
 
     ensure(kCdataStart.size());
-    if (avail() >= 2 && cur()[1] == '?') {
-        if (avail() >= 5 && base::winfs::upper(std::string(cur(), 5)) == "<?XML") {
-            takeDeclaration(consumer);
-            return !m_fault;
-        }
-        // Another processing instruction goes on as a comment.
-        std::size_t end = find("?>", 2);
-        if (m_fault)
-            return false;
-        takeComment(consumer, end == std::string::npos ? avail() : end + 2);
-        return true;
-    }
-    if (avail() >= 2 && cur()[1] == '!') {
-        if (startsWith("<!--")) {
-            std::size_t end = find("-->", 4);
-            if (m_fault)
-                return false;
-            takeComment(consumer, end == std::string::npos ? 2 : end + 3);
-            return true;
-        }
-        if (startsWith(kCdataStart)) {
-            // Text between elements is not kept; neither is a CDATA section there.
-            std::size_t end = find("]]>", kCdataStart.size());
-            if (m_fault)
-                return false;
-            consume(end == std::string::npos ? avail() : end + 3);
-            skipBlanks();
-            return true;
-        }
-        if (startsWith("<!DOCTYPE")) {
-            // A document type goes on as a comment, its internal subset
-            // included; its entities are never read, fetched or expanded
-            // (references to them read as unknown ones), and the user is told.
-            notice("deklaracja DOCTYPE pomini\xEAta, encje nie s\xB9 rozwijane");
-            std::size_t end = find('>', 2);
-            if (end != std::string::npos) {
-                if (const void* bracket = std::memchr(cur() + 2, '[', end - 2)) {
-                    std::size_t close = find("]>", static_cast<std::size_t>(static_cast<const char*>(bracket) - cur()));
-                    end = close == std::string::npos ? close : close + 1;
-                }
-            }
-            if (m_fault)
-                return false;
-            takeComment(consumer, end == std::string::npos ? avail() : end + 1);
-            return true;
-        }
+    if (avail() >= 2 && (cur()[1] == '?' || cur()[1] == '!')) {
+        const Taken taken = cur()[1] == '?' ? takeProcessing(consumer) : takeMarkup(consumer);
+        if (taken != Taken::Nothing)
+            return taken == Taken::Item;
     }
 
-    // The tag, up to and including the first ">".
+    bool selfClosing = false;
+    if (!readTag(selfClosing))
+        return false;
+
+    if (m_depth >= 1 && m_tag == m_stack[static_cast<std::size_t>(m_depth)]) {
+        takeClosing(consumer);
+        return true;
+    }
+    if (m_tag.size() > 1 && m_tag[1] == '/')
+        notice(msg::closesNothing(m_tag));
+
+    if (opensContainer(selfClosing)) {
+        takeOpening(consumer);
+        return true;
+    }
+    return takeElement(consumer, selfClosing);
+}
+
+// "<?xml" is the declaration; another processing instruction goes on as a comment.
+XmlScanner::Taken XmlScanner::takeProcessing(ScanConsumer& consumer)
+{
+    if (avail() >= 5 && base::winfs::upper(std::string(cur(), 5)) == "<?XML") {
+        takeDeclaration(consumer);
+        return m_fault ? Taken::End : Taken::Item;
+    }
+    std::size_t end = find("?>", 2);
+    if (m_fault)
+        return Taken::End;
+    takeComment(consumer, end == std::string::npos ? avail() : end + 2);
+    return Taken::Item;
+}
+
+// "<!": a comment, a CDATA section between elements or a document type;
+// Nothing for anything else, which is read as a tag.
+XmlScanner::Taken XmlScanner::takeMarkup(ScanConsumer& consumer)
+{
+    if (startsWith("<!--")) {
+        std::size_t end = find("-->", 4);
+        if (m_fault)
+            return Taken::End;
+        takeComment(consumer, end == std::string::npos ? 2 : end + 3);
+        return Taken::Item;
+    }
+    if (startsWith(kCdataStart)) {
+        // Text between elements is not kept; neither is a CDATA section there.
+        std::size_t end = find("]]>", kCdataStart.size());
+        if (m_fault)
+            return Taken::End;
+        consume(end == std::string::npos ? avail() : end + 3);
+        skipBlanks();
+        return Taken::Item;
+    }
+    if (startsWith("<!DOCTYPE"))
+        return takeDoctype(consumer);
+    return Taken::Nothing;
+}
+
+// A document type goes on as a comment, its internal subset included; its
+// entities are never read, fetched or expanded (references to them read as
+// unknown ones), and the user is told.
+XmlScanner::Taken XmlScanner::takeDoctype(ScanConsumer& consumer)
+{
+    notice(msg::kDoctypeSkipped);
+    std::size_t end = find('>', 2);
+    if (end != std::string::npos) {
+        if (const void* bracket = std::memchr(cur() + 2, '[', end - 2)) {
+            std::size_t close = find("]>", static_cast<std::size_t>(static_cast<const char*>(bracket) - cur()));
+            end = close == std::string::npos ? close : close + 1;
+        }
+    }
+    if (m_fault)
+        return Taken::End;
+    takeComment(consumer, end == std::string::npos ? avail() : end + 1);
+    return Taken::Item;
+}
+
+// The tag up to and including the first ">", taken apart: m_rawTag as
+// "<Name>" or "</Name>", m_rawAttributes, m_rawPrefix ("tns:" or empty), and
+// m_tag and m_prefix in program text. False on a fault.
+bool XmlScanner::readTag(bool& selfClosing)
+{
     std::size_t gt = find('>', 1);
     if (m_fault)
         return false;
     std::size_t length = gt == std::string::npos ? avail() : gt + 1;
     if (gt == std::string::npos)
-        notice("plik urwany w znaczniku");
+        notice(msg::kCutInTag);
     m_rawTag.assign(cur(), length);
     consume(length);
     skipBlanks();
 
-    bool selfClosing = m_rawTag.size() >= 3 && m_rawTag.ends_with("/>") && m_rawTag[1] != '/';
+    selfClosing = m_rawTag.size() >= 3 && m_rawTag.ends_with("/>") && m_rawTag[1] != '/';
     if (selfClosing)
         m_rawTag.erase(m_rawTag.size() - 2, 1);
+    splitAttributes(selfClosing);
+    splitPrefix();
 
-    m_rawAttributes.clear();
-    std::size_t space = m_rawTag.find(' ');
-    if (space != std::string::npos) {
-        std::size_t attrLength = m_rawTag.size() >= space + 2 ? m_rawTag.size() - space - 2 : 0;
-        m_rawAttributes.assign(m_rawTag, space + 1, attrLength);
-        m_rawTag.resize(space);
-        m_rawTag += '>';
-        if (selfClosing) {
-            while (!m_rawAttributes.empty() && m_rawAttributes.back() == ' ')
-                m_rawAttributes.pop_back();
-        }
-    }
-    std::size_t colon = m_rawTag.find(':');
-    m_rawPrefix.clear();
-    if (colon != std::string::npos) {
-        std::size_t start = m_rawTag.starts_with("</") ? 2 : 1;
-        if (colon >= start) {
-            m_rawPrefix.assign(m_rawTag, start, colon - start + 1);
-            m_rawTag.erase(start, colon - start + 1);
-        }
-    }
-
-    std::string& tag = m_tag;
-    toProgramText(m_rawTag, tag);
+    toProgramText(m_rawTag, m_tag);
     if (encoding::asciiPrefixLength(m_rawPrefix) == m_rawPrefix.size())
         m_prefix = m_rawPrefix;
     else
         toProgramText(m_rawPrefix, m_prefix);
+    return true;
+}
 
-    // A closing tag of the innermost open container.
-    if (m_depth >= 1 && tag == m_stack[static_cast<std::size_t>(m_depth)]) {
-        m_closing.level = m_depth;
-        m_closing.tag = tag;
-        m_closing.recordListRunning = !m_recordTag.empty();
-        m_closing.prefix = m_prefix;
-        consumer.closing(m_closing);
-        --m_depth;
-        return true;
+// Moves the attribute text after the tag's first blank to m_rawAttributes.
+void XmlScanner::splitAttributes(bool selfClosing)
+{
+    m_rawAttributes.clear();
+    std::size_t space = m_rawTag.find(' ');
+    if (space == std::string::npos)
+        return;
+    std::size_t attrLength = m_rawTag.size() >= space + 2 ? m_rawTag.size() - space - 2 : 0;
+    m_rawAttributes.assign(m_rawTag, space + 1, attrLength);
+    m_rawTag.resize(space);
+    m_rawTag += '>';
+    if (selfClosing) {
+        while (!m_rawAttributes.empty() && m_rawAttributes.back() == ' ')
+            m_rawAttributes.pop_back();
     }
-    if (tag.size() > 1 && tag[1] == '/')
-        notice("znacznik " + tag + " nie zamyka otwartego elementu");
+}
 
+// Moves the namespace prefix, up to and including its ":", to m_rawPrefix.
+void XmlScanner::splitPrefix()
+{
+    m_rawPrefix.clear();
+    std::size_t colon = m_rawTag.find(':');
+    if (colon == std::string::npos)
+        return;
+    std::size_t start = m_rawTag.starts_with("</") ? 2 : 1;
+    if (colon >= start) {
+        m_rawPrefix.assign(m_rawTag, start, colon - start + 1);
+        m_rawTag.erase(start, colon - start + 1);
+    }
+}
+
+// The closing tag of the innermost open container.
+void XmlScanner::takeClosing(ScanConsumer& consumer)
+{
+    m_closing.level = m_depth;
+    m_closing.tag = m_tag;
+    m_closing.recordListRunning = !m_recordTag.empty();
+    m_closing.prefix = m_prefix;
+    consumer.closing(m_closing);
+    --m_depth;
+}
+
+// Whether the tag just read opens a container: it is not self-closing and
+// another tag (not a closing one, not a CDATA section) follows it at once.
+bool XmlScanner::opensContainer(bool selfClosing)
+{
     ensure(2);
-    bool opens = !selfClosing && avail() >= 1 && cur()[0] == '<' && (avail() < 2 || cur()[1] != '/') &&
-                 (avail() < 2 || cur()[1] != '!' || !startsWith(kCdataStart));
-    if (opens) {
-        if (m_depth < kMaxDepth)
-            ++m_depth;
-        else
-            notice("zagnie\xBF" "d\xBF" "enie g\xB3\xEA" "bsze ni\xBF " + std::to_string(kMaxDepth) + " poziom\xF3w");
-        m_opening.level = m_depth;
-        toProgramText(m_rawAttributes, m_opening.attributes);
-        if (tag == m_recordTag) {
-            m_opening.cls = OpeningClass::RecordRepeat;
-        } else {
-            if (tag == "<JPK>") {
-                std::string normal = normaliseRootAttributes(m_opening.attributes, m_jpkType, m_prefix);
-                if (normal != m_opening.attributes)
-                    m_modified = true;
-                m_opening.attributes = std::move(normal);
-                m_opening.cls = OpeningClass::Root;
-            } else if (isOneOf(tag, kRecordStartTags)) {
-                m_recordTag = tag;
-                m_opening.cls = OpeningClass::RecordStart;
-            } else if (isOneOf(tag, kControlTags)) {
-                m_recordTag.clear();
-                m_opening.cls = OpeningClass::Control;
-            } else {
-                m_opening.cls = OpeningClass::Other;
-            }
-            std::string& top = m_stack[static_cast<std::size_t>(m_depth)];
-            makeClosing(top, tag);
-            if (top.size() > kStackTagLength)
-                top.resize(kStackTagLength);
-        }
-        m_opening.tag = tag;
-        m_opening.prefix = m_prefix;
-        consumer.opening(m_opening);
-        return true;
-    }
+    return !selfClosing && avail() >= 1 && cur()[0] == '<' && (avail() < 2 || cur()[1] != '/') &&
+           (avail() < 2 || cur()[1] != '!' || !startsWith(kCdataStart));
+}
 
-    // An element with a value.
+void XmlScanner::takeOpening(ScanConsumer& consumer)
+{
+    const std::string& tag = m_tag;
+    if (m_depth < kMaxDepth)
+        ++m_depth;
+    else
+        notice(msg::nestedTooDeep(kMaxDepth));
+    m_opening.level = m_depth;
+    toProgramText(m_rawAttributes, m_opening.attributes);
+    if (tag == m_recordTag) {
+        m_opening.cls = OpeningClass::RecordRepeat;
+    } else {
+        m_opening.cls = classifyOpening();
+        std::string& top = m_stack[static_cast<std::size_t>(m_depth)];
+        makeClosing(top, tag);
+        if (top.size() > kStackTagLength)
+            top.resize(kStackTagLength);
+    }
+    m_opening.tag = tag;
+    m_opening.prefix = m_prefix;
+    consumer.opening(m_opening);
+}
+
+// The class of a container other than a repeat of the running record; keeps
+// the record tag and mends the root's attributes.
+OpeningClass XmlScanner::classifyOpening()
+{
+    const std::string& tag = m_tag;
+    if (tag == "<JPK>") {
+        std::string normal = normaliseRootAttributes(m_opening.attributes, m_jpkType, m_prefix);
+        if (normal != m_opening.attributes)
+            m_modified = true;
+        m_opening.attributes = std::move(normal);
+        return OpeningClass::Root;
+    }
+    if (isOneOf(tag, kRecordStartTags)) {
+        m_recordTag = tag;
+        return OpeningClass::RecordStart;
+    }
+    if (isOneOf(tag, kControlTags)) {
+        m_recordTag.clear();
+        return OpeningClass::Control;
+    }
+    return OpeningClass::Other;
+}
+
+// An element with a value (or a self-closing one). False on a fault.
+bool XmlScanner::takeElement(ScanConsumer& consumer, bool selfClosing)
+{
+    const std::string& tag = m_tag;
     Element& e = m_element;
     e.value.clear();
     if (!selfClosing) {
@@ -655,9 +722,9 @@ bool XmlScanner::step(ScanConsumer& consumer)
             // Mixed content: the element is dropped.
             if (!m_fault && !(tag.size() > 1 && tag[1] == '/')) {
                 if (find('<', 0) == std::string::npos)
-                    notice("plik urwany w elemencie " + tag);
+                    notice(msg::cutInElement(tag));
                 else
-                    notice("element " + tag + " pomini\xEAty, tekst mieszany ze znacznikami");
+                    notice(msg::mixedContent(tag));
             }
             return !m_fault;
         }
@@ -673,6 +740,15 @@ bool XmlScanner::step(ScanConsumer& consumer)
     e.tag = tag;
     e.prefix = m_prefix;
     e.filledIn = e.value.empty();
+    fixUpValue(e);
+    consumer.element(e);
+    return true;
+}
+
+// An empty or "-" tax amount reads 0, another empty value "BRAK"; both mark
+// the file modified.
+void XmlScanner::fixUpValue(Element& e)
+{
     if ((e.tag == "<PodatekNaliczony>" || e.tag == "<PodatekNalezny>") && (e.value.empty() || e.value == "-")) {
         e.value.clear();  // (clear and append: GCC 12 warns falsely on assigning a literal here)
         e.value += '0';
@@ -682,8 +758,6 @@ bool XmlScanner::step(ScanConsumer& consumer)
         e.value += "BRAK";
         m_modified = true;
     }
-    consumer.element(e);
-    return true;
 }
 
 namespace {

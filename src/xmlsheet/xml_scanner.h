@@ -65,8 +65,23 @@ private:
     void fault(const std::string& what);   // ends the file
     void notice(const std::string& what);  // the scan goes on
 
-    // One step; false when the file is done or ended on a fault.
+    // One step: one item to the consumer (or one thing skipped); false when
+    // the file is done or ended on a fault.
     bool step(ScanConsumer& consumer);
+    // What a markup step did: not markup (a tag follows), an item taken, the end.
+    enum class Taken : unsigned char { Nothing, Item, End };
+    Taken takeProcessing(ScanConsumer& consumer);
+    Taken takeMarkup(ScanConsumer& consumer);
+    Taken takeDoctype(ScanConsumer& consumer);
+    bool readTag(bool& selfClosing);
+    void splitAttributes(bool selfClosing);
+    void splitPrefix();
+    void takeClosing(ScanConsumer& consumer);
+    bool opensContainer(bool selfClosing);
+    void takeOpening(ScanConsumer& consumer);
+    OpeningClass classifyOpening();
+    bool takeElement(ScanConsumer& consumer, bool selfClosing);
+    void fixUpValue(Element& e);
     void takeDeclaration(ScanConsumer& consumer);
     void takeComment(ScanConsumer& consumer, std::size_t length);
     bool takeValue(std::string& value);

@@ -111,7 +111,7 @@ TEST_F(CombinedFileFaultTest, Utf8DefinitionsWithByteOrderMarkAreReadAsUtf8)
               "PelnaNazwa: \xC5\xBBuraw & Syn <sp. j.>\r\n");
     app->MakeJPK();
     expectWellFormed();
-    const jpkvat::SubjectRecord& s = jpkvat::subjectRecord();
+    const jpkvat::SubjectRecord s = jpkvat::ReadSubjectDefinitions(*app);
     EXPECT_EQ(s[jpkvat::SubjectField::KodUrzedu], "1471");
     EXPECT_EQ(s[jpkvat::SubjectField::Wojewodztwo], "\xA3\xF3" "dzkie");
     EXPECT_NE(combined().find("<Wojewodztwo>\xC5\x81\xC3\xB3" "dzkie</Wojewodztwo>"), std::string::npos);

@@ -22,12 +22,13 @@ protected:
         if (fileBytes)
             test::writeFile(m_dir / "Podmiot1.JPK", *fileBytes);
         shell::App app(m_dir.path(), m_port);
-        ReadSubjectDefinitions(app);
+        m_record = ReadSubjectDefinitions(app);
     }
-    const SubjectRecord& record() const { return subjectRecord(); }
+    const SubjectRecord& record() const { return m_record; }
 
     TempDir m_dir;
     shell::WindowPort m_port;
+    SubjectRecord m_record;
 };
 
 TEST_F(SubjectTest, MissingOrEmptyFileGivesThePlaceholdersAndLogsCode8)

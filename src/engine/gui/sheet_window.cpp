@@ -1,80 +1,38 @@
 #include "engine/gui/sheet_window.h"
 
 #include "engine/gui/cell_edit.h"
+#include "engine/gui/edit_bridge.h"
 #include "engine/gui/program_text.h"
 #include "engine/gui/sheet_grid.h"
 #include "engine/gui/sheet_model.h"
+#include "engine/gui/window_guards.h"
+#include "engine/gui/window_menus.h"
 #include "spreadsheet/text_metrics.h"
 #include "spreadsheet/workbook.h"
 
-#include <QAction>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QScreen>
 #include <QTabBar>
 #include <QUndoStack>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
 
 namespace zbir::workbook {
 
 namespace {
-
-
-// Sets a flag for a scope.
-class Raise {
-public:
-    explicit Raise(bool& flag) : m_flag(flag), m_old(flag) { m_flag = true; }
-    ~Raise() { m_flag = m_old; }
-    Raise(const Raise&) = delete;
-    Raise& operator=(const Raise&) = delete;
-
-private:
-    bool& m_flag;
-    bool m_old;
-};
-
-// Counts a change the window itself makes, for its scope.
-class Own {
-public:
-    explicit Own(int& count) : m_count(count) { ++m_count; }
-    ~Own() { --m_count; }
-    Own(const Own&) = delete;
-    Own& operator=(const Own&) = delete;
-
-private:
-    int& m_count;
-};
 
 bool sameSelection(const Selection& a, const Selection& b)
 {
     return a.area == b.area && a.activeRow == b.activeRow && a.activeCol == b.activeCol;
 }
 
-// The properties that place the window.
-bool samePlace(const ApplicationState& a, const ApplicationState& b)
-{
-    return a.windowState == b.windowState && a.top == b.top && a.height == b.height;
-}
-
 bool sameProperties(const ApplicationState& a, const ApplicationState& b)
 {
     return samePlace(a, b) && a.visible == b.visible && a.displayAlerts == b.displayAlerts &&
            a.screenUpdating == b.screenUpdating && a.screenTop == b.screenTop && a.screenHeight == b.screenHeight;
-}
-
-QString cellName(int row, int col)
-{
-    return QString::fromStdString(columnLetters(col)) + QString::number(row);
 }
 
 }  // namespace
@@ -84,27 +42,12 @@ SheetWindow::SheetWindow(std::shared_ptr<EmbeddedApplication> application, QWidg
       m_application(std::move(application)),
       m_engine(m_application->engine()),
       m_model(new SheetModel(this)),
-      m_undo(new QUndoStack(this))
+      m_undo(new QUndoStack(this)),
+      m_placement(*this, m_engine, m_applying, m_own)
 {
     setObjectName(QStringLiteral("SheetWindow"));
     createWidgets();
-
-    ask = [this](const QString& question) {
-        QMessageBox box(QMessageBox::Question, windowTitle(), question, QMessageBox::NoButton, this);
-        QPushButton* save = box.addButton(qtText("Zapisz"), QMessageBox::AcceptRole);
-        QPushButton* discard = box.addButton(qtText("Nie zapisuj"), QMessageBox::DestructiveRole);
-        box.addButton(qtText("Anuluj"), QMessageBox::RejectRole);
-        box.setDefaultButton(save);
-        box.exec();
-        if (box.clickedButton() == save)
-            return Answer::Save;
-        return box.clickedButton() == discard ? Answer::Discard : Answer::Cancel;
-    };
-    report = [this](const QString& message) { QMessageBox::warning(this, windowTitle(), message); };
-    chooseFile = [this](const QString& suggested) {
-        return QFileDialog::getSaveFileName(this, qtText("Zapisz skoroszyt"), suggested,
-                                            qtText("Skoroszyty (*.XLS *.xls *.xlsx)"));
-    };
+    setDefaultDialogs(*this);
 
     m_refreshTimer.setSingleShot(true);
     connect(&m_refreshTimer, &QTimer::timeout, this, [this] {
@@ -113,16 +56,11 @@ SheetWindow::SheetWindow(std::shared_ptr<EmbeddedApplication> application, QWidg
     });
     m_sinceRefresh.start();
 
-    // Left and width are the window's own; Top and Height come from the engine.
-    if (const QScreen* s = screen()) {
-        const QRect area = s->availableGeometry();
-        const int width = std::min(area.width(), 1100);
-        setGeometry(area.left() + (area.width() - width) / 2, area.top(), width, std::min(area.height(), 700));
-    }
-    screenToEngine();
+    m_placement.initialGeometry();
+    m_placement.screenToEngine();
     m_properties = m_engine.state();
     m_engine.addObserver(this);
-    placeWindow();
+    m_placement.place();
     applyVisible();
     refresh();
 }
@@ -169,31 +107,7 @@ void SheetWindow::createWidgets()
     layout->addWidget(m_tabs);
     setCentralWidget(central);
 
-    m_saveAction = new QAction(qtText("Zapisz"), this);
-    m_saveAction->setShortcut(QKeySequence::Save);
-    connect(m_saveAction, &QAction::triggered, this, [this] { save(); });
-    auto* closeAction = new QAction(qtText("Zamknij"), this);
-    connect(closeAction, &QAction::triggered, this, &QWidget::close);
-    auto* undoAction = new QAction(qtText("Cofnij"), this);
-    undoAction->setShortcut(QKeySequence::Undo);
-    undoAction->setEnabled(false);
-    connect(undoAction, &QAction::triggered, m_undo, &QUndoStack::undo);
-    connect(m_undo, &QUndoStack::canUndoChanged, undoAction, &QAction::setEnabled);
-    auto* redoAction = new QAction(qtText("Pon\xF3w"), this);
-    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
-    if (!redoKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Y)))
-        redoKeys << QKeySequence(Qt::CTRL | Qt::Key_Y);
-    redoAction->setShortcuts(redoKeys);
-    redoAction->setEnabled(false);
-    connect(redoAction, &QAction::triggered, m_undo, &QUndoStack::redo);
-    connect(m_undo, &QUndoStack::canRedoChanged, redoAction, &QAction::setEnabled);
-    QMenu* file = menuBar()->addMenu(qtText("&Plik"));
-    file->addAction(m_saveAction);
-    file->addSeparator();
-    file->addAction(closeAction);
-    QMenu* edit = menuBar()->addMenu(qtText("&Edycja"));
-    edit->addAction(undoAction);
-    edit->addAction(redoAction);
+    m_saveAction = addMenus(*this, *m_undo, [this] { save(); });
 
     m_model->onEdit = [this](int row, int col, const std::string& text) {
         if (Sheet* s = m_model->sheet())
@@ -305,7 +219,7 @@ void SheetWindow::applicationChanged()
     if (shown)
         applyVisible();
     if (moved)
-        postPlacement();
+        m_placement.post();
     if (updatingAgain)
         schedule();
 }
@@ -427,44 +341,6 @@ void SheetWindow::showSelection()
     m_grid->scrollTo(current);
 }
 
-// The user's selection becomes the sheet's: its bounding area and the current cell.
-void SheetWindow::selectionToSheet()
-{
-    Sheet* sheet = m_model->sheet();
-    const QModelIndex current = m_grid->selectionModel()->currentIndex();
-    if (!sheet || !current.isValid())
-        return;
-    const int row = current.row() + 1;
-    const int col = current.column() + 1;
-    CellArea area = CellArea::cell(row, col);
-    const QItemSelection selection = m_grid->selectionModel()->selection();
-    if (!selection.isEmpty()) {
-        int top = selection.front().top(), bottom = selection.front().bottom();
-        int left = selection.front().left(), right = selection.front().right();
-        for (const QItemSelectionRange& r : selection) {
-            top = std::min(top, r.top());
-            bottom = std::max(bottom, r.bottom());
-            left = std::min(left, r.left());
-            right = std::max(right, r.right());
-        }
-        const bool allRows = top == 0 && bottom == m_model->rowCount() - 1;
-        const bool allCols = left == 0 && right == m_model->columnCount() - 1;
-        if (allRows && allCols)
-            area = CellArea::all();
-        else if (allCols)
-            area = CellArea::rows(top + 1, bottom + 1);
-        else if (allRows)
-            area = CellArea::columns(left + 1, right + 1);
-        else
-            area = CellArea::cells(top + 1, left + 1, bottom + 1, right + 1);
-    }
-    const Selection& now = sheet->selection();
-    if (now.area == area && now.activeRow == row && now.activeCol == col)
-        return;
-    Own own(m_own);
-    sheet->select(area, row, col);
-}
-
 void SheetWindow::showCurrentCell()
 {
     const QModelIndex current = m_grid->currentIndex();
@@ -491,126 +367,6 @@ void SheetWindow::updateTitle()
 void SheetWindow::updateBusy()
 {
     m_engine.setUserEditing(m_grid->editing() || m_lineEditing);
-}
-
-// Editing
-
-bool SheetWindow::editCell(int row, int col, const std::string& text)
-{
-    Sheet* sheet = m_model->sheet();
-    if (!sheet || !validRow(row) || !validColumn(col))
-        return false;
-    return edit(*sheet, {CellChange{row, col, {}, {}}}, {text}, cellName(row, col));
-}
-
-bool SheetWindow::edit(Sheet& sheet, std::vector<CellChange> changes, const std::vector<std::string>& texts,
-                       const QString& what)
-{
-    Own own(m_own);
-    std::size_t done = 0;
-    try {
-        for (; done < changes.size(); ++done) {
-            CellChange& c = changes[done];
-            c.before = CellContent::of(sheet, c.row, c.col);
-            sheet.setValue(c.row, c.col, texts[done]);
-            c.after = CellContent::of(sheet, c.row, c.col);
-        }
-    } catch (const std::exception& e) {
-        while (done-- > 0)
-            changes[done].before.restore(sheet, changes[done].row, changes[done].col);
-        refresh();
-        report(qtText(e.what()));
-        return false;
-    }
-    // Every formula gets its result now, so that none changes later unasked.
-    sheet.workbook().formulas().evaluateDirty(nullptr);
-    CellEditCommand::Target target{[this](const std::function<void()>& work) {
-                                       Own mine(m_own);
-                                       work();
-                                   },
-                                   [this](std::int32_t id) { return sheetById(id); },
-                                   [this](Sheet& s, int row, int col) { afterEdit(s, row, col); }};
-    m_undo->push(new CellEditCommand(std::move(target), sheet.id(), std::move(changes), what));
-    refresh();
-    return true;
-}
-
-void SheetWindow::afterEdit(Sheet& sheet, int row, int col)
-{
-    Workbook& book = sheet.workbook();
-    book.formulas().evaluateDirty(nullptr);
-    for (int i = 0; i < book.sheetCount(); ++i)
-        if (&book.sheet(i) == &sheet && i != book.activeSheetIndex())
-            book.activateSheet(i);
-    sheet.select(CellArea::cell(row, col), row, col);
-    m_selectionDirty = true;
-    refresh();
-}
-
-void SheetWindow::clearSelection()
-{
-    Sheet* sheet = m_model->sheet();
-    if (!sheet)
-        return;
-    QItemSelection selection = m_grid->selectionModel()->selection();
-    const QModelIndex current = m_grid->currentIndex();
-    if (selection.isEmpty() && current.isValid())
-        selection.select(current, current);
-    std::vector<CellChange> changes;
-    for (const QItemSelectionRange& range : selection) {
-        const int last = std::min(range.bottom() + 1, sheet->usedRows());
-        for (int r = range.top() + 1; r <= last; ++r)
-            for (const Cell& c : sheet->rowCells(r))
-                if (c.col > range.right() + 1)
-                    break;
-                else if (c.col >= range.left() + 1 && c.hasContent())
-                    changes.push_back(CellChange{r, c.col, {}, {}});
-    }
-    if (changes.empty())
-        return;
-    std::sort(changes.begin(), changes.end(),
-              [](const CellChange& a, const CellChange& b) { return a.row != b.row ? a.row < b.row : a.col < b.col; });
-    changes.erase(std::unique(changes.begin(), changes.end(),
-                              [](const CellChange& a, const CellChange& b) { return a.row == b.row && a.col == b.col; }),
-                  changes.end());
-    const std::vector<std::string> empty(changes.size());
-    edit(*sheet, std::move(changes), empty, qtText("Usuni\xEA" "cie"));
-}
-
-void SheetWindow::commitEditLine()
-{
-    if (!m_lineEditing)
-        return;
-    m_lineEditing = false;
-    const QModelIndex current = m_grid->currentIndex();
-    if (Sheet* sheet = m_model->sheet(); sheet && current.isValid())
-        edit(*sheet, {CellChange{current.row() + 1, current.column() + 1, {}, {}}}, {programText(m_edit->text())},
-             cellName(current.row() + 1, current.column() + 1));
-    updateBusy();
-    showCurrentCell();
-}
-
-void SheetWindow::revertEditLine()
-{
-    m_lineEditing = false;
-    updateBusy();
-    showCurrentCell();
-    m_grid->setFocus();
-}
-
-bool SheetWindow::eventFilter(QObject* object, QEvent* event)
-{
-    if (object == m_edit) {
-        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-            revertEditLine();
-            return true;
-        }
-        // Leaving the window keeps the edit open, as leaving a cell editor does.
-        if (event->type() == QEvent::FocusOut &&
-            static_cast<QFocusEvent*>(event)->reason() != Qt::ActiveWindowFocusReason)
-            commitEditLine();
-    }
-    return QMainWindow::eventFilter(object, event);
 }
 
 // Saving and closing
@@ -673,34 +429,7 @@ void SheetWindow::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-// Window placement
-
-double SheetWindow::pointsPerPixel() const
-{
-    const QScreen* s = screen();
-    const double dpi = s ? s->logicalDotsPerInchY() : 96.0;
-    return 72.0 / (dpi > 0 ? dpi : 96.0);
-}
-
-// Where a maximised window would be: the screen's work area, in points.
-void SheetWindow::screenToEngine()
-{
-    const QScreen* s = screen();
-    if (!s)
-        return;
-    const QRect area = s->availableGeometry();
-    const double p = pointsPerPixel();
-    const double top = area.top() * p;
-    const double height = area.height() * p;
-    const ApplicationState& now = m_engine.state();
-    if (now.screenTop == top && now.screenHeight == height)
-        return;
-    Own own(m_own);
-    m_engine.changeState([&](ApplicationState& st) {
-        st.screenTop = top;
-        st.screenHeight = height;
-    });
-}
+// Window placement and events
 
 void SheetWindow::applyVisible()
 {
@@ -709,76 +438,15 @@ void SheetWindow::applyVisible()
         hide();
         return;
     }
-    if (m_placePending)
-        placeWindow();
+    if (m_placement.pending())
+        m_placement.place();
     show();
-}
-
-// Automation often changes the state and place several times in one go (the
-// placement below the main window maximises the window, reads, restores and
-// moves it): the window takes the last of them once events are handled.
-void SheetWindow::postPlacement()
-{
-    if (m_placePending)
-        return;
-    m_placePending = true;
-    QTimer::singleShot(0, this, [this] {
-        if (m_placePending)
-            placeWindow();
-    });
-}
-
-void SheetWindow::placeWindow()
-{
-    m_placePending = false;
-    Raise applying(m_applying);
-    const ApplicationState& s = m_engine.state();
-    const Qt::WindowStates want = s.windowState == xl::Maximized ? Qt::WindowMaximized
-                                  : s.windowState == xl::Minimized  ? Qt::WindowMinimized
-                                                                 : Qt::WindowNoState;
-    if ((windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)) != want)
-        setWindowState(want);
-    if (want == Qt::WindowNoState)
-        placeNormal();
-}
-
-// Top and Height in points are the frame's; left and width stay.
-void SheetWindow::placeNormal()
-{
-    const ApplicationState& s = m_engine.state();
-    const double p = pointsPerPixel();
-    const QRect frame = frameGeometry();
-    const int top = static_cast<int>(std::lround(s.top / p));
-    const int frameHeight = static_cast<int>(std::lround(s.height / p));
-    const int clientHeight = std::max(frameHeight - (frame.height() - height()), minimumSizeHint().height());
-    if (frame.top() != top)
-        move(frame.left(), top);
-    if (height() != clientHeight)
-        resize(width(), clientHeight);
-}
-
-void SheetWindow::storeGeometry()
-{
-    if (m_applying || !isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)))
-        return;
-    const double p = pointsPerPixel();
-    const QRect frame = frameGeometry();
-    const double top = frame.top() * p;
-    const double height = frame.height() * p;
-    const ApplicationState& now = m_engine.state();
-    if (std::lround(now.top / p) == frame.top() && std::lround(now.height / p) == frame.height())
-        return;
-    Own own(m_own);
-    m_engine.changeState([&](ApplicationState& st) {
-        st.top = top;
-        st.height = height;
-    });
 }
 
 void SheetWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    screenToEngine();
+    m_placement.screenToEngine();
     refresh();
     if (!m_lineEditing && !m_grid->editing())
         m_grid->setFocus();
@@ -787,25 +455,20 @@ void SheetWindow::showEvent(QShowEvent* event)
 void SheetWindow::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
-    storeGeometry();
+    m_placement.store();
 }
 
 void SheetWindow::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    storeGeometry();
+    m_placement.store();
 }
 
 void SheetWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() != QEvent::WindowStateChange || m_applying)
-        return;
-    const int state = isMaximized() ? xl::Maximized : isMinimized() ? xl::Minimized : xl::Normal;
-    if (state == m_engine.state().windowState)
-        return;
-    Own own(m_own);
-    m_engine.changeState([state](ApplicationState& s) { s.windowState = state; });
+    if (event->type() == QEvent::WindowStateChange)
+        m_placement.stateToEngine();
 }
 
 }  // namespace zbir::workbook

@@ -14,6 +14,7 @@
 // and refuses automation calls.
 
 #include "engine/embedded_application.h"
+#include "engine/gui/window_placement.h"
 #include "spreadsheet/engine_observer.h"
 
 #include <QElapsedTimer>
@@ -91,12 +92,6 @@ private:
     void createWidgets();
     void schedule();
     void applyVisible();
-    void postPlacement();
-    void placeWindow();
-    void placeNormal();
-    void storeGeometry();
-    void screenToEngine();
-    double pointsPerPixel() const;
     bool ownsSheet(const Sheet* sheet) const;
     void forgetGoneSheet();
     void rebuildTabs();
@@ -105,6 +100,7 @@ private:
     void showCurrentCell();
     void updateTitle();
     void updateBusy();
+    // The editing bridge (sheet_window_edit.cpp).
     void clearSelection();
     bool edit(Sheet& sheet, std::vector<CellChange> changes, const std::vector<std::string>& texts,
               const QString& what);
@@ -142,7 +138,7 @@ private:
     int m_own = 0;            // changes the window itself makes
     bool m_applying = false;  // showing engine state, not user action
     bool m_lineEditing = false;
-    bool m_placePending = false;
+    WindowPlacement m_placement;  // after the flags it is given
 };
 
 }  // namespace zbir::workbook

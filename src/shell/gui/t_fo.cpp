@@ -3,6 +3,7 @@
 #include "encoding/charset.h"
 #include "base/winfs.h"
 #include "engine/gui/sheet_window_provider.h"
+#include "shell/messages.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -257,7 +258,7 @@ void TFo::guarded(F&& handler)
     } catch (const std::exception& e) {
         m_app.showError(winfs::fromNative(e.what()));
     } catch (...) {
-        m_app.showError("B\xB3\xB9" "d");
+        m_app.showError(msg::kError);
     }
 }
 
