@@ -343,7 +343,7 @@ void transportFile(TransportContext& ctx, int index)
     // Only a copy of the whole file takes its place in TXT: one cut short by
     // a stop, a fault of the scanner or a failed write (a full disk) is
     // removed, and an earlier copy of that name stays as it was.
-    const std::filesystem::path temp = app.workFolder() / "xx";
+    const std::filesystem::path temp = app.resolve(kCopyTemporary);
     std::error_code ec;
     try {
         copy.create(temp);
