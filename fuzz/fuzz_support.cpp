@@ -1,8 +1,13 @@
 #include "fuzz_support.h"
 
+#include "engine/embedded_application.h"
+#include "jpkforms/schema_check.h"
 #include "shell/app.h"
 #include "spreadsheet/automation.h"
-#include "engine/embedded_application.h"
+#include "transport/layouts.h"
+#include "transport/summary.h"
+#include "xmlsheet/copy_writer.h"
+#include "xmlsheet/sheet_writer.h"
 
 #include <charconv>
 #include <cstdio>
@@ -90,7 +95,6 @@ void forbidNetwork() {}
 
 namespace {
 
-constexpr const char* kGroup = "JPK_VAT_2017_05";
 constexpr const char* kEarlier = "earlier combined file\r\n";
 
 bool number(std::string_view s, int& out, int low, int high)
@@ -121,13 +125,13 @@ std::vector<std::string_view> fields(std::string_view line, std::size_t most)
 
 }  // namespace
 
-JpkBench::JpkBench() : m_provider(workbook::makeEmbeddedProvider())
+JpkBench::JpkBench(std::string group) : m_group(std::move(group)), m_provider(workbook::makeEmbeddedProvider())
 {
-    writeFile(parentFolder() / (std::string(kGroup) + "_A.XML"), "<JPK/>");
+    writeFile(parentFolder() / (m_group + "_A.XML"), "<JPK/>");
     m_xl = m_provider->create();
     m_app = std::make_unique<shell::App>(workFolder(), m_port, m_provider);
     m_app->FoCreat();
-    if (m_app->groupText() != kGroup)
+    if (m_app->groupText() != m_group)
         violated("the fuzz folder does not give the group", m_app->groupText());
 }
 
@@ -135,7 +139,7 @@ JpkBench::~JpkBench() = default;
 
 std::filesystem::path JpkBench::combinedFile() const
 {
-    return parentFolder() / (std::string(kGroup) + ".xml");
+    return parentFolder() / (m_group + ".xml");
 }
 
 bool JpkBench::load(std::string_view script)
@@ -145,8 +149,7 @@ bool JpkBench::load(std::string_view script)
         xl.activeWorkbookClose();
     xl.workbooksAdd();
     auto* embedded = dynamic_cast<workbook::EmbeddedApplication*>(m_xl.get());
-    embedded->engine().activeWorkbook()->setFile(workFolder() / (std::string(kGroup) + ".XLS"),
-                                                 std::string(kGroup) + ".XLS");
+    embedded->engine().activeWorkbook()->setFile(workFolder() / (m_group + ".XLS"), m_group + ".XLS");
     int sheets = 0;
     while (!script.empty()) {
         std::size_t end = script.find('\n');
@@ -195,13 +198,17 @@ bool JpkBench::load(std::string_view script)
     return sheets > 0;
 }
 
-void JpkBench::buildAndCheck()
+void JpkBench::buildAndCheck(bool schemaValid)
 {
     shell::App& app = *m_app;
     const std::filesystem::path target = combinedFile();
+    const std::string keptAside[] = {target.filename().string() + ".bledny",
+                                     target.filename().string() + ".niesprawdzony"};
     writeFile(target, kEarlier);
     std::error_code ec;
     std::filesystem::remove(workFolder() / "ZBIR.LOG", ec);
+    for (const std::string& name : keptAside)
+        std::filesystem::remove(parentFolder() / name, ec);
 
     app.MakeJPK();
 
@@ -209,18 +216,115 @@ void JpkBench::buildAndCheck()
         violated("the state byte is not back to 0 after the JPK build", std::to_string(app.state));
     for (const auto& entry : std::filesystem::directory_iterator(parentFolder())) {
         const std::string name = entry.path().filename().string();
-        if (name != "praca" && name != target.filename().string() && name != std::string(kGroup) + "_A.XML")
-            violated("the JPK build left a file behind", name);
+        if (name == "praca" || name == target.filename().string() || name == m_group + "_A.XML")
+            continue;
+        if (!app.lastOk() && (name == keptAside[0] || name == keptAside[1]))
+            continue;  // the checked-out output, kept for the user to read
+        violated("the JPK build left a file behind", name);
     }
     const std::string written = readFile(target);
     if (!app.lastOk()) {
         if (written != kEarlier)
             violated("a failed JPK build changed the earlier combined file");
+        if (app.statusText().empty())
+            violated("a failed JPK build said nothing");
         return;
     }
     std::string error;
     if (!wellFormedXml(written, &error))
         violated("the combined JPK_VAT file is not well-formed XML", error);
+    if (schemaValid) {
+        const jpkforms::CheckResult check = jpkforms::checkDocument(written);
+        if (check.verdict != jpkforms::Verdict::Valid)
+            violated("a build that said it succeeded wrote a file its schema refuses",
+                     check.problems.empty() ? std::string(written.substr(0, 200)) : check.problems.front().message);
+    }
+}
+
+// ---- transport
+
+TransportBench::TransportBench(std::string fileName)
+    : m_fileName(std::move(fileName)), m_provider(workbook::makeEmbeddedProvider())
+{
+    writeFile(parentFolder() / m_fileName, "<JPK/>");
+    m_app = std::make_unique<shell::App>(workFolder(), m_port, m_provider);
+    m_app->FoCreat();
+    if (m_app->files().size() != 1)
+        violated("the fuzz folder does not list its one file");
+    std::filesystem::create_directory(workFolder() / "TXT");
+    m_xl = m_provider->create();
+    m_app->xl = m_xl;
+    m_xl->workbooksAdd();
+}
+
+TransportBench::~TransportBench() = default;
+
+// As a transport empties the group's workbook: the sheets after the first
+// deleted, the first cleared.
+void TransportBench::emptyWorkbook()
+{
+    workbook::Application& xl = *m_xl;
+    while (xl.sheetsCount() > 1) {
+        xl.sheetsSelect(2);
+        xl.selectedSheetsDelete();
+    }
+    xl.sheetsSelect(1);
+    xl.cellsSelect();
+    xl.selectionClearContents();
+    xl.cellSelect(1, 1);
+}
+
+TransportBench::Outcome TransportBench::run(std::string_view input, int jpkType)
+{
+    namespace fs = std::filesystem;
+    shell::App& app = *m_app;
+    writeFile(parentFolder() / m_fileName, input);
+    const fs::path copies[] = {app.resolve(xmlsheet::copyName(m_fileName, false)),
+                               app.resolve(xmlsheet::copyName(m_fileName, true))};
+    std::error_code ec;
+    for (const fs::path& p : copies)
+        fs::remove(p, ec);
+    fs::remove(workFolder() / "ZBIR.LOG", ec);
+
+    app.jpkType = static_cast<std::uint8_t>(jpkType);
+    app.state = 1;
+    emptyWorkbook();
+    Outcome out;
+    {
+        xmlsheet::TransportContext ctx(app, *m_xl);
+        workbook::declareLayout(app.jpkType, ctx.map);
+        workbook::declareV7Layout(ctx.v7map);
+        try {
+            xmlsheet::transportFile(ctx, 0);
+            out.finished = ctx.faults.empty() && app.state == 1;
+            workbook::buildSummary(ctx);
+        } catch (const workbook::AutomationError&) {
+            out.threw = true;  // a spreadsheet refusal ends the transport with its message
+        } catch (const std::runtime_error&) {
+            out.threw = true;  // a file error does the same
+        }
+    }
+    app.state = 0;
+
+    if (fs::exists(app.resolve(xmlsheet::kCopyTemporary)))
+        violated("the temporary copy stayed in TXT");
+    int found = 0;
+    for (const fs::path& p : copies) {
+        if (fs::exists(p)) {
+            out.copy = readFile(p);
+            ++found;
+        }
+    }
+    // A copy is placed only for a file read to its end; a problem that did
+    // not end the scan still gives one.
+    if (found > 1 || (out.finished && found != 1))
+        violated("the transport did not leave the one copy in TXT it should", std::to_string(found));
+    if (out.finished && !out.threw && wellFormedXml(input)) {
+        std::string error;
+        if (!wellFormedXml(out.copy, &error))
+            violated("the copy of a well-formed file is not well-formed XML", error);
+    }
+    return out;
 }
 
 }  // namespace zbir::fuzz

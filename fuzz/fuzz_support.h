@@ -56,29 +56,67 @@ struct CellScriptLimits {
     static constexpr int kColumns = 80;
 };
 
-// The group JPK_VAT_2017_05 in the fuzz folder, its workbook open in an
-// embedded spreadsheet, and the combined file the build writes.
+// A group in the fuzz folder (JPK_VAT_2017_05 unless named), its workbook
+// open in an embedded spreadsheet, and the combined file the build writes.
 class JpkBench {
 public:
-    JpkBench();
+    explicit JpkBench(std::string group = "JPK_VAT_2017_05");
     ~JpkBench();
 
     // Replaces the open workbook by one built from `script` (named as the
     // group's workbook, not saved); false when the script gave no sheet.
     bool load(std::string_view script);
     // Runs "Zrób zbiorczy JPK" and checks what it leaves: the combined file
-    // well-formed XML when the build says it succeeded, the earlier one
-    // otherwise, no temporary file, the state byte back to 0.
-    void buildAndCheck();
+    // well-formed XML when the build says it succeeded (and valid against
+    // its form's schema when `schemaValid`), the earlier one and a message
+    // otherwise, no temporary file (an output the schema check refused may
+    // be kept under a name no one takes for the group's file, and only on
+    // failure), the state byte back to 0.
+    void buildAndCheck(bool schemaValid = false);
 
     shell::App& app() { return *m_app; }
     std::filesystem::path combinedFile() const;
 
 private:
+    std::string m_group;
     QuietPort m_port;
     std::shared_ptr<workbook::Provider> m_provider;
     std::shared_ptr<workbook::Application> m_xl;
     std::unique_ptr<shell::App> m_app;
+};
+
+// One JPK file of a group in the fuzz folder through the transport's engine:
+// the scanner, the text copy and the sheet writer on the embedded
+// spreadsheet with the layouts the transport declares (the group type's and
+// the V7 forms'), then the summary sheet. The workbook is kept between
+// inputs and emptied as a transport empties it.
+class TransportBench {
+public:
+    explicit TransportBench(std::string fileName);
+    ~TransportBench();
+
+    struct Outcome {
+        bool finished = false;  // read to its end without a fault or a stop
+        bool threw = false;     // the spreadsheet or the file layer ended the run
+        std::string copy;       // the copy placed in TXT, if any
+    };
+    // Transports `input` as the group type `jpkType` and checks: a copy is
+    // placed exactly when the file was read whole, the copy of a well-formed
+    // file read whole is well-formed XML, no temporary copy stays, the state
+    // byte can return to 0.
+    Outcome run(std::string_view input, int jpkType);
+
+    shell::App& app() { return *m_app; }
+    workbook::Application& xl() { return *m_xl; }
+
+private:
+    void emptyWorkbook();
+
+    std::string m_fileName;
+    QuietPort m_port;
+    std::shared_ptr<workbook::Provider> m_provider;
+    std::unique_ptr<shell::App> m_app;
+    std::shared_ptr<workbook::Application> m_xl;
 };
 
 }  // namespace zbir::fuzz

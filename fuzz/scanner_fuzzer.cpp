@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 using namespace zbir;
@@ -22,13 +23,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The field maps of the seven JPK types, declared once.
-struct Maps {
+// The field maps of the seven JPK types, declared once, and a scanner for
+// each, kept between inputs: open() starts every scan afresh, and a scanner
+// made anew would allocate and clear its 64 KB read buffer for every input.
+struct Scanners {
     std::array<xmlsheet::FieldMap, 8> map;
-    Maps()
+    std::array<std::unique_ptr<xmlsheet::XmlScanner>, 8> scanner;
+    Scanners()
     {
-        for (int type = 1; type <= 7; ++type)
-            workbook::declareLayout(type, map[static_cast<std::size_t>(type)]);
+        for (std::size_t type = 1; type <= 7; ++type) {
+            workbook::declareLayout(static_cast<int>(type), map[type]);
+            scanner[type] = std::make_unique<xmlsheet::XmlScanner>(map[type], static_cast<int>(type), [] { return true; });
+        }
     }
 };
 
@@ -36,14 +42,13 @@ struct Maps {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const Maps maps;
+    static const Scanners scanners;
     static const fs::path input = fuzz::workFolder() / "JPK_VAT_2017_05_FUZZ.XML";
     static const fs::path copyFile = fuzz::workFolder() / "xx";
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     fuzz::writeFile(input, bytes);
 
-    const int type = static_cast<int>(1 + size % 7);
-    xmlsheet::XmlScanner scanner(maps.map[static_cast<std::size_t>(type)], type, [] { return true; });
+    xmlsheet::XmlScanner& scanner = *scanners.scanner[1 + size % 7];
     xmlsheet::CopyWriter copy(scanner);
     copy.create(copyFile);
     if (!scanner.open(input))

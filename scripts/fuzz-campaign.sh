@@ -16,7 +16,7 @@ BUILD_DIR=${ZBIR_FUZZ_BUILD_DIR:-build-fuzz}
 SECONDS_EACH=${ZBIR_CAMPAIGN_SECONDS:-600}
 PARALLEL=${ZBIR_CAMPAIGN_PARALLEL:-1}
 TIMEOUT=${ZBIR_FUZZ_TIMEOUT:-10}
-TARGETS=${ZBIR_FUZZ_TARGETS:-"codepage scanner transport subject workbook_open jpk_writer schema_check root_namespace"}
+TARGETS=${ZBIR_FUZZ_TARGETS:-"codepage scanner transport subject workbook_open jpk_writer schema_check root_namespace v7_layout v7_writer"}
 DOC=docs/RELIABILITY.md
 
 CC=clang CXX=clang++ cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

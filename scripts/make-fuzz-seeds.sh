@@ -6,11 +6,12 @@
 set -eu
 cd "$(dirname "$0")/.."
 BUILD_DIR=${ZBIR_FUZZ_BUILD_DIR:-build-fuzz}
-cmake --build "$BUILD_DIR" --target zbir cell_script -j "$(nproc)" >/dev/null
+cmake --build "$BUILD_DIR" --target zbir cell_script v7_seeds -j "$(nproc)" >/dev/null
 corpus=fuzz/corpus
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-mkdir -p "$corpus/codepage" "$corpus/scanner" "$corpus/subject" "$corpus/workbook_open" "$corpus/jpk_writer"
+mkdir -p "$corpus/codepage" "$corpus/scanner" "$corpus/subject" "$corpus/workbook_open" "$corpus/jpk_writer" \
+  "$corpus/v7_layout" "$corpus/v7_writer"
 
 seed() {  # seed TARGET NAME BYTES (printf format)
   printf "$3" > "$corpus/$1/$2"
@@ -64,4 +65,25 @@ with zipfile.ZipFile(sys.argv[1]) as src, zipfile.ZipFile(sys.argv[2], "w", zipf
 PY
   "$BUILD_DIR/fuzz/cell_script" "$book" > "$corpus/jpk_writer/$name"
 done
+# V7: a group of two small files a form (v7_seeds: valid against their
+# schemas) for the layout target, a few broken ones like the tests'; the
+# group transported and printed as a cell script, with the lines of a
+# Podmiot1.JPK ("P<TAB>line"), for the combined-file target.
+"$BUILD_DIR/fuzz/v7_seeds" "$tmp/v7"
+for dir in "$tmp"/v7/*/; do
+  form=$(basename "$dir")
+  group=$(basename "$dir"/*_A.XML _A.XML)
+  cp "$dir/${group}_A.XML" "$corpus/v7_layout/$form-A.XML"
+  cp "$dir/${group}_B.XML" "$corpus/v7_layout/$form-B.XML"
+  mkdir -p "$dir/praca"
+  "$BUILD_DIR/zbir" -C "$dir/praca" transport "$group" >/dev/null 2>&1
+  {
+    printf 'P\tKodUrzedu: 1471\nP\tNIP: %s\n' "$(sed -n 's/.*<[a-z]*:NIP>\([0-9]*\)<.*/\1/p' "$dir/${group}_A.XML" | head -1)"
+    "$BUILD_DIR/fuzz/cell_script" "$dir/praca/$group.XLS"
+  } > "$corpus/v7_writer/$form"
+done
+head -c 1500 "$corpus/v7_layout/V7M3-A.XML" > "$corpus/v7_layout/cut-short"
+sed 's/tns://g; s/xmlns:tns=/xmlns=/' "$corpus/v7_layout/V7K2-A.XML" > "$corpus/v7_layout/default-namespace"
+sed 's/encoding="UTF-8"/encoding="windows-1250"/' "$corpus/v7_layout/V7M2-B.XML" > "$corpus/v7_layout/declared-1250"
+
 echo "seeds written under $corpus"

@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 BUILD_DIR=${ZBIR_FUZZ_BUILD_DIR:-build-fuzz}
 SECONDS_EACH=${ZBIR_FUZZ_SECONDS:-60}
 TIMEOUT=${ZBIR_FUZZ_TIMEOUT:-10}
-TARGETS=${ZBIR_FUZZ_TARGETS:-"codepage scanner transport subject workbook_open jpk_writer schema_check root_namespace"}
+TARGETS=${ZBIR_FUZZ_TARGETS:-"codepage scanner transport subject workbook_open jpk_writer schema_check root_namespace v7_layout v7_writer"}
 if [ "$SECONDS_EACH" -le 0 ]; then
   echo "fuzzing skipped (ZBIR_FUZZ_SECONDS=$SECONDS_EACH)"
   exit 0

@@ -8,6 +8,7 @@
 #include "transport/layouts.h"
 #include "transport/messages.h"
 #include "transport/summary.h"
+#include "xmlsheet/copy_writer.h"
 #include "xmlsheet/sheet_writer.h"
 
 #include <algorithm>
@@ -213,6 +214,7 @@ bool Transport::prepareWorkbook(Application& xl)
         start = StartCase::Filled;  // unreadable: kept aside, never overwritten
 
     fs::create_directory(m_app.resolve("TXT"), ec);
+    fs::remove(m_app.resolve(xmlsheet::kCopyTemporary), ec);  // a copy a killed run left unfinished
 
     switch (start) {
     case StartCase::New:

@@ -24,7 +24,7 @@ public:
     CopyWriter(const CopyWriter&) = delete;
     CopyWriter& operator=(const CopyWriter&) = delete;
 
-    void create(const std::filesystem::path& tempPath);  // the temporary file "xx"; throws std::runtime_error on failure
+    void create(const std::filesystem::path& tempPath);  // the temporary file (kCopyTemporary); throws std::runtime_error on failure
     // An element the file left empty stays empty rather than taking the
     // scanner's value: for a file valid against its schema, whose copy must
     // stay valid (an empty element may be a container of optional parts).
@@ -66,6 +66,13 @@ private:
     };
     std::vector<Span> m_filled;   // the scanner's values in the copy, in file order
 };
+
+// Where a copy is written before it takes its name (program text, below the
+// working folder): in TXT beside the copies, so that the rename stays on one
+// file system and the folder synced is the copies' own; neither *.TXT nor
+// *.XML, so no run takes it for a copy. Each copy reuses the name, and the
+// transport removes one a killed run left.
+inline constexpr const char* kCopyTemporary = "TXT\\xx.tmp";
 
 // "TXT\" + file name less its last three characters + "XML" (modified) or "TXT" (not modified), program text.
 std::string copyName(const std::string& fileName, bool modified);

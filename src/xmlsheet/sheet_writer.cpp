@@ -348,7 +348,7 @@ void transportFile(TransportContext& ctx, int index)
     // stay empty in it. The check runs while the file is scanned, so the
     // copy is written with the scanner's values for them, and they come out
     // again once the check has found the file valid.
-    const std::filesystem::path temp = app.workFolder() / "xx";
+    const std::filesystem::path temp = app.resolve(kCopyTemporary);
     std::error_code ec;
     jpkforms::CheckResult check;
     check.verdict = jpkforms::Verdict::Stopped;

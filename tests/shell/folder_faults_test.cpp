@@ -105,7 +105,7 @@ TEST_F(FolderFaultTest, FullDiskDuringATextCopy)
     }
     EXPECT_FALSE(a.lastOk());
     EXPECT_EQ(a.state, 0);
-    const std::string message = "JPK_VAT_2017_05_C.XML: B\xB3\xB9" "d zapisu pliku " + (work() / "xx").string() +
+    const std::string message = "JPK_VAT_2017_05_C.XML: B\xB3\xB9" "d zapisu pliku " + (work() / "TXT" / "xx.tmp").string() +
                                 "; " + kGroup + ".XLS bez zmian";
     EXPECT_EQ(status(), message);
     const auto log = newLogLines(before);
@@ -251,7 +251,7 @@ TEST_F(FolderFaultTest, ReadOnlyWorkingFolder)
     const ProgramRun run = zbir("transport");
     EXPECT_EQ(run.exitCode, 1) << run.output;
     EXPECT_NE(run.output.find("zbir: b\xC5\x82\xC4\x85" "d: JPK_VAT_2017_05_A.XML: Nie mog\xC4\x99 utworzy\xC4\x87 pliku " +
-                              (work() / "xx").string() + "; " + kGroup + ".XLS bez zmian\n"),
+                              (work() / "TXT" / "xx.tmp").string() + "; " + kGroup + ".XLS bez zmian\n"),
               std::string::npos)
         << run.output;
     EXPECT_FALSE(logContains("Zapis poprzedniej wersji"));

@@ -107,7 +107,8 @@ TEST_F(StopAnywhereTest, TransportStoppedAfterEveryStatusUpdate)
 
 // The exit button pressed while the transport waits for the schema check of
 // a file it has scanned (the check runs beside the scan): the file's copy is
-// written whole but not yet in TXT. The run ends as at any other stop.
+// written whole but still under its temporary name. The run ends as at any
+// other stop.
 TEST_F(StopAnywhereTest, TransportStoppedWhileWaitingForTheCheck)
 {
     earlierWork();
@@ -116,7 +117,7 @@ TEST_F(StopAnywhereTest, TransportStoppedWhileWaitingForTheCheck)
     const std::size_t logBefore = logLines().size();
     bool pressed = false;
     port.escapeWhen = [&] {
-        const fs::path temp = work() / "xx";
+        const fs::path temp = work() / "TXT" / "xx.tmp";
         pressed = fs::exists(temp) && readFile(temp).ends_with("JPK>\r\n");
         return pressed;
     };

@@ -2,6 +2,7 @@
 // the run log and the status line.
 
 #include "base/winfs.h"
+#include "support/fault_support.h"
 #include "support/transport_fixture.h"
 #include "transport/transport.h"
 
@@ -85,7 +86,7 @@ TEST_F(TransportTest, FirstTransportSavesNewWorkbookThatReopensWithItsTotals)
     EXPECT_TRUE(fs::exists(work() / "TXT" / "JPK_VAT_2017_05_A.TXT"));
     EXPECT_TRUE(fs::exists(work() / "TXT" / "JPK_VAT_2017_05_B.TXT"));
     EXPECT_FALSE(fs::exists(work() / "TXT" / "JPK_VAT_2017_05_A.XML"));
-    EXPECT_FALSE(fs::exists(work() / "xx"));
+    EXPECT_FALSE(fs::exists(work() / "TXT" / "xx.tmp"));
 
     EXPECT_TRUE(logHas(kLog4));
     EXPECT_TRUE(logHas(kLogSheets));
@@ -373,6 +374,33 @@ TEST_F(TransportTest, TxtCleanUpDeletesOnlyPlainCopies)
     // This run's own plain copies stay.
     EXPECT_TRUE(fs::exists(work() / "TXT" / "JPK_VAT_2017_05_A.TXT"));
     EXPECT_TRUE(fs::exists(work() / "TXT" / "JPK_VAT_2017_05_B.TXT"));
+}
+
+// A copy cut short by a killed run stays under its temporary name in TXT,
+// which no run reads as a copy; the next transport removes it, also when it
+// writes no copy of its own.
+TEST_F(TransportTest, TemporaryCopyOfAKilledRunIsRemovedNotTaken)
+{
+    const fs::path temp = work() / "TXT" / "xx.tmp";
+    fs::create_directories(work() / "TXT");
+    writeFile(temp, "<?xml version=\"1.0\"?>\r\n<JPK>\r\n  <Naglo");
+    addXml("JPK_VAT_2017_05.xml", vatFile({{"1", "1"}}));  // the group without a file
+    start(kGroup);
+    ASSERT_TRUE(app->files().empty());
+    app->MakeXLS();
+    EXPECT_TRUE(app->lastOk()) << app->statusText();
+    EXPECT_FALSE(fs::exists(temp));
+
+    writeFile(temp, "<JPK><Naglo");
+    twoFiles();
+    start(kGroup).MakeXLS();
+    EXPECT_TRUE(app->lastOk()) << app->statusText();
+    EXPECT_FALSE(fs::exists(temp));
+    for (const char* name : {"JPK_VAT_2017_05_A.TXT", "JPK_VAT_2017_05_B.TXT"}) {
+        std::string error;
+        EXPECT_TRUE(wellFormedXml(readFile(work() / "TXT" / name), &error)) << name << ": " << error;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(work() / "TXT"), fs::directory_iterator()), 2);
 }
 
 TEST_F(TransportTest, UnopenableFileLeavesOnlyItsNameOnItsSheet)

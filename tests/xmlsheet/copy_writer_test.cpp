@@ -26,7 +26,8 @@ struct CopyResult {
 // What becomes of the values the scanner gives empty elements.
 enum class Empty { Filled, Kept, KeptAfterwards };
 
-// Scans `input` into a copy the way the transport does: "xx", then its final name.
+// Scans `input` into a copy the way the transport does: the temporary file in
+// TXT, then its final name.
 CopyResult copyOf(const std::filesystem::path& input, const std::filesystem::path& workDir, int jpkType,
                   Empty empty = Empty::Filled)
 {
@@ -40,15 +41,16 @@ CopyResult copyOf(const std::filesystem::path& input, const std::filesystem::pat
     writer.rememberFilledValues(empty == Empty::KeptAfterwards);
     test::ScanRecorder recorder;
     xmlsheet::TeeConsumer both(recorder, writer);
-    writer.create(workDir / "xx");
+    std::filesystem::create_directories(workDir / "TXT");
+    const std::filesystem::path temp = workDir / "TXT" / "xx.tmp";
+    writer.create(temp);
     scanner.scan(both);
     writer.close();
     if (empty == Empty::KeptAfterwards)
         writer.dropFilledValues();
-    std::filesystem::create_directories(workDir / "TXT");
     std::string name = xmlsheet::copyName(input.filename().string(), scanner.modified());
     auto target = workDir / ("TXT/" + name.substr(4));
-    if (!xmlsheet::placeCopy(workDir / "xx", target))
+    if (!xmlsheet::placeCopy(temp, target))
         throw std::runtime_error("cannot place the copy");
     return {test::readFile(target), scanner.modified(), recorder.items};
 }
@@ -177,7 +179,7 @@ TEST(CopyWriter, ModifiedFlagAndName)
     auto r = copyOf(dir / "JPK_VAT_1.xml", dir.path(), 4);
     EXPECT_FALSE(r.modified);
     EXPECT_TRUE(std::filesystem::exists(dir / "TXT/JPK_VAT_1.TXT"));
-    EXPECT_FALSE(std::filesystem::exists(dir / "xx"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "TXT/xx.tmp"));
 
     EXPECT_EQ(xmlsheet::copyName("JPK_VAT_1.xml", true), "TXT\\JPK_VAT_1.XML");
     EXPECT_EQ(xmlsheet::copyName("JPK_VAT_1.xml", false), "TXT\\JPK_VAT_1.TXT");
