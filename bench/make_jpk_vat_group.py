@@ -5,7 +5,8 @@ usage: make_jpk_vat_group.py OUTPUT_FOLDER GROUP_NAME FILES RECORDS_PER_FILE
 
 Files are named GROUP_NAME + "_NN.xml" (GROUP_NAME should be 15 characters,
 e.g. JPK_VAT_2017_05, so that the names form one group). Even-numbered files
-use the prefixed form (tns:, etd:), odd-numbered ones a default namespace.
+use the prefixed form (tns:, etd:), odd-numbered ones a default namespace
+for tns. The files are valid against the JPK_VAT(2) schema.
 Each file holds a header, the subject (one taxpayer for the group), a sales list and a purchase list
 (about 60 % sales), each closed by its control section; UTF-8 with Polish
 letters and escaped characters, CR LF line ends. Output is deterministic.
@@ -65,7 +66,7 @@ def address(rng):
 def write_file(path, prefixed, records, seed):
     rng = random.Random(seed)
     t = "tns:" if prefixed else ""
-    e = "etd:" if prefixed else ""
+    e = "etd:"  # the etd namespace has its prefix in both forms
     out = []
     add = out.append
 
@@ -80,7 +81,7 @@ def write_file(path, prefixed, records, seed):
     add("  <%sNaglowek>" % t)
     el(2, (t, "KodFormularza"), "JPK_VAT", ' kodSystemowy="JPK_VAT (2)" wersjaSchemy="1-0"')
     el(2, (t, "WariantFormularza"), "2")
-    el(2, (t, "CelZlozenia"), "0")
+    el(2, (t, "CelZlozenia"), "1")
     el(2, (t, "DataWytworzeniaJPK"), "2017-06-10T09:30:47")
     el(2, (t, "DataOd"), "2017-05-01")
     el(2, (t, "DataDo"), "2017-05-31")

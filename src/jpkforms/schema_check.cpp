@@ -1,11 +1,14 @@
 #include "jpkforms/schema_check.h"
 
 #include <libxml/catalog.h>
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/xmlreader.h>
 #include <libxml/xmlschemas.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <limits>
@@ -58,11 +61,11 @@ std::string trimmed(const char* text)
 }
 
 // libxml2's loader state is process-wide: schemas are parsed, and documents
-// validated, one at a time.
+// validated, one at a time. Reading the root namespace needs no lock.
 std::mutex g_mutex;
 xmlCatalogPtr g_catalog = nullptr;
 fs::path g_folder;
-bool g_schemaLoading = false;  // only schema parsing may load files
+thread_local bool g_schemaLoading = false;  // only schema parsing, on its own thread, may load files
 xmlExternalEntityLoader g_defaultLoader = nullptr;
 
 bool inside(const fs::path& file, const fs::path& folder)
@@ -252,7 +255,6 @@ std::string rootNamespace(std::string_view document)
 {
     installLoader();
     const std::string_view start = document.substr(0, kPeekBytes);
-    std::lock_guard lock(g_mutex);
     Reader reader(xmlReaderForMemory(start.data(), static_cast<int>(start.size()), nullptr,
                                      nullptr, kDocumentOptions));
     if (reader) {
@@ -279,7 +281,9 @@ std::string rootNamespaceOfFile(const fs::path& file)
 
 namespace {
 
-using ReaderFactory = std::function<xmlTextReaderPtr()>;
+// The bytes of a document, piece by piece: up to `size` bytes into `out`;
+// the count, 0 at the end, -1 on failure.
+using Source = std::function<int(char* out, int size)>;
 
 // The line of the document type declaration in the prolog of a document
 // starting with `start` (after a byte-order mark, blanks, processing
@@ -303,10 +307,65 @@ int doctypeLine(std::string_view start)
     }
 }
 
-// Validates what `open` reads, streaming: memory does not grow with the file.
-// A document type declaration refuses the document before anything is
-// parsed: no entity of it is ever looked at.
-CheckResult validate(std::string rootNs, int doctype, const ReaderFactory& open)
+// The parse of one document, with the schema's validation plugged into its
+// SAX events: no tree is built, so memory does not grow with the file.
+struct Parse {
+    const Source* source = nullptr;
+    const std::stop_token* stop = nullptr;
+    xmlParserCtxtPtr ctxt = nullptr;
+    bool stopped = false;
+    int doctype = 0;  // line of a document type declaration met in the parse
+};
+
+int readSource(void* context, char* out, int size)
+{
+    auto* p = static_cast<Parse*>(context);
+    if (p->stop->stop_requested()) {
+        p->stopped = true;
+        return -1;
+    }
+    return (*p->source)(out, size);
+}
+
+int closeSource(void*) { return 0; }
+
+void onDoctype(void* context, const xmlChar*, const xmlChar*, const xmlChar*)
+{
+    auto* p = static_cast<Parse*>(context);
+    p->doctype = std::max(1, xmlSAX2GetLineNumber(p->ctxt));
+    xmlStopParser(p->ctxt);
+}
+
+int parserLine(void* context, const char** file, unsigned long* line)
+{
+    auto* ctxt = static_cast<xmlParserCtxtPtr>(context);
+    if (file)
+        *file = nullptr;
+    if (line)
+        *line = ctxt && ctxt->input ? static_cast<unsigned long>(ctxt->input->line) : 0;
+    return 0;
+}
+
+struct ParserDeleter {
+    void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
+};
+struct ValidDeleter {
+    void operator()(xmlSchemaValidCtxt* c) const { xmlSchemaFreeValidCtxt(c); }
+};
+
+// Errors of the parser reach the handler of the thread that parses.
+class ThreadErrors {
+public:
+    explicit ThreadErrors(std::vector<SchemaProblem>* problems) { xmlSetStructuredErrorFunc(problems, collect); }
+    ~ThreadErrors() { xmlSetStructuredErrorFunc(nullptr, nullptr); }
+    ThreadErrors(const ThreadErrors&) = delete;
+    ThreadErrors& operator=(const ThreadErrors&) = delete;
+};
+
+// Validates what `source` gives, streaming. A document type declaration
+// refuses the document before anything is parsed (and stops the parse when
+// it comes later): no entity of it is ever looked at.
+CheckResult validate(std::string rootNs, int doctype, const Source& source, const std::stop_token& stop)
 {
     CheckResult result;
     result.rootNamespace = std::move(rootNs);
@@ -328,6 +387,10 @@ CheckResult validate(std::string rootNs, int doctype, const ReaderFactory& open)
     }
 
     std::lock_guard lock(g_mutex);
+    if (stop.stop_requested()) {
+        result.verdict = Verdict::Stopped;
+        return result;
+    }
     std::string why;
     xmlSchema* schema = schemaFor(*result.form, why);
     if (!schema) {
@@ -335,39 +398,55 @@ CheckResult validate(std::string rootNs, int doctype, const ReaderFactory& open)
         result.problems.push_back({0, why});
         return result;
     }
-    Reader reader(open());
-    if (!reader) {
+
+    Parse parse{&source, &stop};
+    xmlSAXHandler sax{};
+    sax.initialized = XML_SAX2_MAGIC;
+    sax.internalSubset = onDoctype;
+    std::unique_ptr<xmlParserCtxt, ParserDeleter> ctxt(
+        xmlCreateIOParserCtxt(&sax, &parse, readSource, closeSource, &parse, XML_CHAR_ENCODING_NONE));
+    std::unique_ptr<xmlSchemaValidCtxt, ValidDeleter> valid(xmlSchemaNewValidCtxt(schema));
+    if (!ctxt || !valid) {
         result.verdict = Verdict::Invalid;
         result.problems.push_back({0, "nie mog\xC4\x99 czyta\xC4\x87 pliku"});
         return result;
     }
-    xmlTextReaderSetStructuredErrorHandler(reader.get(), collect, &result.problems);
-    if (xmlTextReaderSetSchema(reader.get(), schema) != 0) {
+    parse.ctxt = ctxt.get();
+    xmlCtxtUseOptions(ctxt.get(), kDocumentOptions);
+    xmlSchemaSetValidStructuredErrors(valid.get(), collect, &result.problems);
+    xmlSchemaValidateSetLocator(valid.get(), parserLine, ctxt.get());
+    xmlSchemaSAXPlugPtr plug = xmlSchemaSAXPlug(valid.get(), &ctxt->sax, &ctxt->userData);
+    if (!plug) {
         result.verdict = Verdict::Invalid;
         result.problems.push_back({0, "schemat nie da\xC5\x82 si\xC4\x99 zastosowa\xC4\x87"});
         return result;
     }
     int status;
-    while ((status = xmlTextReaderRead(reader.get())) == 1) {
-        if (xmlTextReaderNodeType(reader.get()) == XML_READER_TYPE_DOCUMENT_TYPE) {
-            result.problems.push_back(
-                {xmlTextReaderGetParserLineNumber(reader.get()),
-                 "deklaracja DOCTYPE: pliki JPK jej nie maj\xC4\x85, plik odrzucony"});
-            status = -1;
-            break;
-        }
+    {
+        ThreadErrors errors(&result.problems);
+        status = xmlParseDocument(ctxt.get());
     }
-    const bool valid = status == 0 && xmlTextReaderIsValid(reader.get()) == 1;
-    if (!valid && result.problems.empty())
-        result.problems.push_back({xmlTextReaderGetParserLineNumber(reader.get()),
+    xmlSchemaSAXUnplug(plug);
+    if (parse.stopped || stop.stop_requested()) {
+        result.verdict = Verdict::Stopped;
+        result.problems.clear();
+        return result;
+    }
+    if (parse.doctype) {
+        result.problems.push_back({parse.doctype, "deklaracja DOCTYPE: pliki JPK jej nie maj\xC4\x85, plik odrzucony"});
+        status = -1;
+    }
+    const bool isValid = status == 0 && ctxt->wellFormed && xmlSchemaIsValid(valid.get()) == 1;
+    if (!isValid && result.problems.empty())
+        result.problems.push_back({ctxt->input ? ctxt->input->line : 0,
                                    "plik niezgodny ze schematem " + std::string(result.form->name)});
-    result.verdict = valid && result.problems.empty() ? Verdict::Valid : Verdict::Invalid;
+    result.verdict = isValid && result.problems.empty() ? Verdict::Valid : Verdict::Invalid;
     return result;
 }
 
 }  // namespace
 
-CheckResult checkDocument(std::string_view document)
+CheckResult checkDocument(std::string_view document, std::stop_token stop)
 {
     installLoader();
     if (document.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
@@ -375,13 +454,17 @@ CheckResult checkDocument(std::string_view document)
         result.problems.push_back({0, "plik za du\xC5\xBC" "y do sprawdzenia w pami\xC4\x99" "ci"});
         return result;
     }
-    return validate(rootNamespace(document), doctypeLine(document.substr(0, kPeekBytes)), [&] {
-        return xmlReaderForMemory(document.data(), static_cast<int>(document.size()), nullptr,
-                                  nullptr, kDocumentOptions);
-    });
+    std::size_t at = 0;
+    const Source source = [&](char* out, int size) {
+        const std::size_t n = std::min(document.size() - at, static_cast<std::size_t>(size));
+        std::copy_n(document.data() + at, n, out);
+        at += n;
+        return static_cast<int>(n);
+    };
+    return validate(rootNamespace(document), doctypeLine(document.substr(0, kPeekBytes)), source, stop);
 }
 
-CheckResult checkFile(const fs::path& file)
+CheckResult checkFile(const fs::path& file, std::stop_token stop)
 {
     installLoader();
     bool ok = false;
@@ -391,9 +474,122 @@ CheckResult checkFile(const fs::path& file)
         result.problems.push_back({0, "nie mog\xC4\x99 czyta\xC4\x87 pliku " + file.string()});
         return result;
     }
-    return validate(rootNamespace(start), doctypeLine(start), [&] {
-        return xmlReaderForFile(file.c_str(), nullptr, kDocumentOptions);
-    });
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file.c_str(), "rb"), &std::fclose);
+    if (!in) {
+        CheckResult result;
+        result.problems.push_back({0, "nie mog\xC4\x99 czyta\xC4\x87 pliku " + file.string()});
+        return result;
+    }
+    const Source source = [&](char* out, int size) {
+        const std::size_t n = std::fread(out, 1, static_cast<std::size_t>(size), in.get());
+        return n == 0 && std::ferror(in.get()) ? -1 : static_cast<int>(n);
+    };
+    return validate(rootNamespace(start), doctypeLine(start), source, stop);
+}
+
+namespace {
+
+constexpr std::size_t kMaxPiecesAhead = 8;  // pieces the writer may be ahead of the check
+
+}  // namespace
+
+StreamCheck::StreamCheck() : m_thread([this](std::stop_token stop) { run(stop); }) {}
+
+StreamCheck::~StreamCheck()
+{
+    m_thread.request_stop();
+    {
+        std::lock_guard lock(m_mutex);
+        m_changed.notify_all();
+    }
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void StreamCheck::write(std::string_view bytes)
+{
+    if (bytes.empty())
+        return;
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_done || m_pieces.size() < kMaxPiecesAhead; });
+    if (m_done)
+        return;  // the verdict needs no more of the document
+    m_pieces.emplace_back(bytes);
+    m_changed.notify_all();
+}
+
+CheckResult StreamCheck::finish()
+{
+    std::unique_lock lock(m_mutex);
+    m_ended = true;
+    m_changed.notify_all();
+    m_changed.wait(lock, [&] { return m_done; });
+    return m_result ? std::move(*m_result) : CheckResult{};
+}
+
+int StreamCheck::read(char* out, int size, const std::stop_token& stop)
+{
+    std::unique_lock lock(m_mutex);
+    while (m_offset == m_current.size()) {
+        // Looked at under the lock before every wait: the destructor asks
+        // for the stop, then wakes the waiter under the lock.
+        if (stop.stop_requested())
+            return -1;
+        if (!m_pieces.empty()) {
+            m_current = std::move(m_pieces.front());
+            m_pieces.pop_front();
+            m_offset = 0;
+            m_changed.notify_all();
+        } else if (m_ended) {
+            return 0;
+        } else {
+            m_changed.wait(lock);
+        }
+    }
+    const std::size_t n = std::min(m_current.size() - m_offset, static_cast<std::size_t>(size));
+    std::copy_n(m_current.data() + m_offset, n, out);
+    m_offset += n;
+    return static_cast<int>(n);
+}
+
+void StreamCheck::run(const std::stop_token& stop)
+{
+    CheckResult result;
+    try {
+        installLoader();
+        // The start of the document names its form.
+        std::string start;
+        std::vector<char> piece(kPeekBytes);
+        int got = 0;
+        while (start.size() < kPeekBytes &&
+               (got = read(piece.data(), static_cast<int>(kPeekBytes - start.size()), stop)) > 0)
+            start.append(piece.data(), static_cast<std::size_t>(got));
+        if (got < 0) {
+            result.verdict = Verdict::Stopped;
+        } else {
+            std::size_t at = 0;
+            const Source source = [&](char* out, int size) {
+                if (at < start.size()) {
+                    const std::size_t n = std::min(start.size() - at, static_cast<std::size_t>(size));
+                    std::copy_n(start.data() + at, n, out);
+                    at += n;
+                    return static_cast<int>(n);
+                }
+                return read(out, size, stop);
+            };
+            result = validate(rootNamespace(start), doctypeLine(start), source, stop);
+            if (stop.stop_requested())
+                result = CheckResult{Verdict::Stopped, result.form, result.rootNamespace, {}};
+        }
+    } catch (const std::exception& e) {
+        result.verdict = Verdict::Invalid;
+        result.problems.push_back({0, e.what()});
+    }
+    std::lock_guard lock(m_mutex);
+    m_result = std::move(result);
+    m_done = true;
+    m_pieces.clear();
+    m_changed.notify_all();
 }
 
 }  // namespace zbir::jpkforms

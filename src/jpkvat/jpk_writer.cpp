@@ -137,7 +137,7 @@ std::string keepAside(Build& b, OutputFile& out, const char* suffix)
 // one that could not be checked as <group>.xml.niesprawdzony.
 bool commitChecked(Build& b, OutputFile& out)
 {
-    const jpkforms::CheckResult check = jpkforms::checkFile(out.temporary());
+    const jpkforms::CheckResult check = out.check();
     if (check.verdict == jpkforms::Verdict::NoSchema || check.verdict == jpkforms::Verdict::UnknownForm) {
         const std::string kept = keepAside(b, out, ".niesprawdzony");
         b.problems.report(b.app);

@@ -33,6 +33,8 @@ bool OutputFile::open()
     m_created = m_file != nullptr;
     if (!m_created)
         fail(std::strerror(errno));
+    else
+        m_check = std::make_unique<jpkforms::StreamCheck>();
     return m_created;
 }
 
@@ -47,6 +49,8 @@ void OutputFile::flush()
     if (m_file && !m_buffer.empty() &&
         std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file) != m_buffer.size())
         fail(std::strerror(errno));
+    if (m_check)
+        m_check->write(m_buffer);
     m_buffer.clear();
 }
 
@@ -59,6 +63,15 @@ bool OutputFile::close()
         m_file = nullptr;
     }
     return m_ok;
+}
+
+jpkforms::CheckResult OutputFile::check()
+{
+    if (!m_check || !m_ok)
+        return jpkforms::checkFile(m_temp);
+    jpkforms::CheckResult result = m_check->finish();
+    m_check.reset();
+    return result;
 }
 
 bool OutputFile::commit()
@@ -79,6 +92,7 @@ bool OutputFile::keepAs(const std::filesystem::path& other)
 
 void OutputFile::discard()
 {
+    m_check.reset();
     if (m_file) {
         std::fclose(m_file);
         m_file = nullptr;

@@ -3,8 +3,11 @@
 // and renamed to the target only when complete; otherwise the temporary file
 // goes.
 
+#include "jpkforms/schema_check.h"
+
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace zbir::jpkvat {
@@ -17,6 +20,7 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
 
     // Creates the temporary file; false with error() set when it cannot.
+    // What is written is checked against its schema as it goes.
     bool open();
 
     std::string& buffer() { return m_buffer; }
@@ -24,6 +28,10 @@ public:
 
     // Closes the file; false when anything failed to reach it.
     bool close();
+
+    // After close(): the written file against the schema of its form, as
+    // jpkforms::checkFile() judges it.
+    jpkforms::CheckResult check();
 
     // Renames the complete temporary file to the target; false with error()
     // set when it cannot.
@@ -46,6 +54,7 @@ private:
     std::filesystem::path m_target;
     std::filesystem::path m_temp;
     std::FILE* m_file = nullptr;
+    std::unique_ptr<jpkforms::StreamCheck> m_check;  // reads what is written, on its own thread
     std::string m_buffer;
     std::string m_error;
     bool m_ok = true;

@@ -44,6 +44,10 @@ int runCheck(const std::vector<std::string>& files, std::ostream& out, std::ostr
             ++bad;
             out << file << ": nie sprawdzono (" << form << "): brak schematu\n";
             break;
+        case jpkforms::Verdict::Stopped:  // no stop is asked for here
+            ++bad;
+            out << file << ": nie sprawdzono\n";
+            break;
         }
     }
     out.flush();

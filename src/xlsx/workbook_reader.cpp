@@ -2,6 +2,7 @@
 
 #include "spreadsheet/automation.h"
 #include "xlsx/import_factory.h"
+#include "xlsx/parallel.h"
 #include "xlsx/sheet_data_reader.h"
 #include "spreadsheet/text_codec.h"
 
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <optional>
 
 #include <fstream>
@@ -178,30 +180,58 @@ PreparedArchive prepareArchive(const std::string& bytes)
         return xml;
     };
     std::vector<std::string> sheetParts = worksheetPartNames(smallPart).value_or(std::vector<std::string>{});
-    std::vector<std::pair<std::string, std::string>> entries;
-    for (const std::string& name : names) {
-        if (name.empty() || name.back() == '/')
-            continue;
-        part.clear();
-        if (!archive.read_file_entry(name, part)) {
-            prepared.damaged = name;
-            return prepared;
-        }
-        const std::string_view bytesRead(reinterpret_cast<const char*>(part.data()), part.size());
-        std::string data;
+    // A part as orcus gets it; false when it is damaged.
+    auto prepare = [&sheetParts](const std::string& name, std::string_view bytesRead, std::string& data) {
         std::optional<SheetDataSpan> span;
         if (std::find(sheetParts.begin(), sheetParts.end(), name) != sheetParts.end())
             span = findSheetData(bytesRead);
         data = span ? withoutSheetData(bytesRead, *span) : std::string(bytesRead);
         if (name.ends_with(".rels"))
             data = relativeTargets(name, std::move(data));
-        if (name.ends_with(".xml") || name.ends_with(".rels")) {
-            if (!wellFormedPart(data)) {
-                prepared.damaged = name;
-                return prepared;
-            }
+        return !(name.ends_with(".xml") || name.ends_with(".rels")) || wellFormedPart(data);
+    };
+    std::vector<std::pair<std::string, std::string>> entries;
+    std::vector<std::size_t> sheets;     // entries of the worksheets: inflated in parallel below
+    std::vector<char> damaged;           // by entry
+    for (const std::string& name : names) {
+        if (name.empty() || name.back() == '/')
+            continue;
+        entries.emplace_back(name, std::string());
+        damaged.push_back(0);
+        if (std::find(sheetParts.begin(), sheetParts.end(), name) != sheetParts.end()) {
+            sheets.push_back(entries.size() - 1);
+            continue;
         }
-        entries.emplace_back(name, std::move(data));
+        part.clear();
+        damaged.back() = !archive.read_file_entry(name, part) ||
+                         !prepare(name, std::string_view(reinterpret_cast<const char*>(part.data()), part.size()),
+                                  entries.back().second);
+    }
+    // The worksheets hold nearly all of the bytes: each thread inflates
+    // them from an archive reader of its own.
+    struct Reader {
+        std::unique_ptr<orcus::zip_archive_stream_blob> stream;
+        std::unique_ptr<orcus::zip_archive> archive;
+        std::vector<unsigned char> part;
+    };
+    forEachInParallel<Reader>(sheets.size(), [&](std::size_t k, Reader& r) {
+        auto& [name, data] = entries[sheets[k]];
+        if (!r.archive) {
+            r.stream = std::make_unique<orcus::zip_archive_stream_blob>(
+                reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+            r.archive = std::make_unique<orcus::zip_archive>(r.stream.get());
+            r.archive->load();
+        }
+        r.part.clear();
+        damaged[sheets[k]] = !r.archive->read_file_entry(name, r.part) ||
+                             !prepare(name, std::string_view(reinterpret_cast<const char*>(r.part.data()), r.part.size()),
+                                      data);
+    });
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (damaged[i]) {
+            prepared.damaged = entries[i].first;
+            return prepared;
+        }
     }
     prepared.zip = storedZip(entries);
     prepared.sheetParts = std::move(sheetParts);

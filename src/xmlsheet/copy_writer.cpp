@@ -9,6 +9,10 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace zbir::xmlsheet {
 
 namespace {
@@ -35,6 +39,8 @@ void CopyWriter::create(const std::filesystem::path& tempPath)
     m_path = tempPath;
     m_out.clear();
     m_failed = false;
+    m_flushed = 0;
+    m_filled.clear();
     m_file = std::fopen(tempPath.c_str(), "wb");
     if (!m_file)
         throw std::runtime_error(msg::cannotCreateFile(base::winfs::display(tempPath)));
@@ -58,6 +64,7 @@ void CopyWriter::flush()
         return;
     if (std::fwrite(m_out.data(), 1, m_out.size(), m_file) != m_out.size())
         m_failed = true;
+    m_flushed += m_out.size();
     m_out.clear();
 }
 
@@ -153,10 +160,13 @@ void CopyWriter::element(const Element& item)
     indent(item.level);
     appendTag(item.tag, item.prefix, item.attributes);
     if (!(m_keepEmpty && item.filledIn)) {
+        const std::size_t at = m_out.size();
         std::uint8_t flag = 0;
         encoding::appendUtf8ForXml(m_out, item.value, flag);
         if (flag)
             m_scanner.raiseModified();
+        if (m_remember && item.filledIn && m_out.size() > at)
+            m_filled.push_back({m_flushed + at, static_cast<std::uint32_t>(m_out.size() - at)});
     }
     if (item.prefix.empty()) {
         appendText(item.closingTag);
@@ -166,6 +176,50 @@ void CopyWriter::element(const Element& item)
         appendText(std::string_view(item.tag).substr(1));
     }
     endLine();
+}
+
+void CopyWriter::dropFilledValues()
+{
+    if (m_filled.empty())
+        return;
+    const std::string failure = "B\xB3\xB9" "d zapisu pliku " + base::winfs::display(m_path);
+    const int fd = ::open(m_path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        throw std::runtime_error(failure);
+    // Every byte moves towards the start by the size of the values before
+    // it: read ahead of the write position, never behind it.
+    std::vector<char> buffer(1 << 20);
+    std::uint64_t read = 0;
+    std::uint64_t write = 0;
+    bool ok = true;
+    auto move = [&](std::uint64_t end) {
+        while (ok && read < end) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), end - read));
+            const ssize_t got = ::pread(fd, buffer.data(), want, static_cast<off_t>(read));
+            if (got <= 0) {
+                ok = false;
+                break;
+            }
+            const auto n = static_cast<std::size_t>(got);
+            if (write != read && ::pwrite(fd, buffer.data(), n, static_cast<off_t>(write)) != got)
+                ok = false;
+            read += n;
+            write += n;
+        }
+    };
+    for (const Span& s : m_filled) {
+        move(s.at);
+        read = s.at + s.size;
+    }
+    struct stat st {};
+    ok = ok && ::fstat(fd, &st) == 0;
+    if (ok)
+        move(static_cast<std::uint64_t>(st.st_size));
+    ok = ok && ::ftruncate(fd, static_cast<off_t>(write)) == 0;
+    ok = ::close(fd) == 0 && ok;
+    m_filled.clear();
+    if (!ok)
+        throw std::runtime_error(failure);
 }
 
 std::string copyName(const std::string& fileName, bool modified)

@@ -8,10 +8,12 @@
 #include "xmlsheet/scan_items.h"
 #include "xmlsheet/xml_scanner.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zbir::xmlsheet {
 
@@ -27,7 +29,15 @@ public:
     // scanner's value: for a file valid against its schema, whose copy must
     // stay valid (an empty element may be a container of optional parts).
     void keepEmptyElements(bool on) { m_keepEmpty = on; }
+    // The same decision taken after the copy is written (the schema check
+    // may still run while the file is scanned): the scanner's values for
+    // empty elements are written and their places remembered, and
+    // dropFilledValues() after close() takes them out of the file again.
+    void rememberFilledValues(bool on) { m_remember = on; }
     void close();                                         // throws std::runtime_error when writing failed
+    // Takes the remembered values out of the closed copy, in place; throws
+    // std::runtime_error when the file cannot be rewritten.
+    void dropFilledValues();
 
     void declaration(const Declaration& item) override;
     void comment(const Comment& item) override;
@@ -48,6 +58,13 @@ private:
     std::string m_out;
     bool m_failed = false;
     bool m_keepEmpty = false;
+    bool m_remember = false;
+    std::uint64_t m_flushed = 0;  // bytes of the copy already handed to the file
+    struct Span {
+        std::uint64_t at;
+        std::uint32_t size;
+    };
+    std::vector<Span> m_filled;   // the scanner's values in the copy, in file order
 };
 
 // Where a copy is written before it takes its name (program text, below the

@@ -1,6 +1,5 @@
 #include "xmlsheet/sheet_writer.h"
 
-#include "encoding/charset.h"
 #include "operation/operation.h"
 #include "base/formatters.h"
 #include "encoding/charset.h"
@@ -8,6 +7,7 @@
 #include "jpkforms/schema_check.h"
 #include "spreadsheet/automation.h"
 #include "xmlsheet/copy_writer.h"
+#include "xmlsheet/input_checks.h"
 #include "xmlsheet/messages.h"
 #include "xmlsheet/xml_scanner.h"
 
@@ -92,6 +92,10 @@ std::string fallbackSheetName(const std::string& fileName, int attempt)
         name += '_';
     return name + suffix;
 }
+
+TransportContext::TransportContext(operation::Operation& a, workbook::Application& x) : app(a), xl(x) {}
+
+TransportContext::~TransportContext() = default;
 
 SheetWriter::SheetWriter(TransportContext& ctx, int index, ScanConsumer* copy)
     : m_ctx(ctx),
@@ -302,7 +306,16 @@ void SheetWriter::finish()
 void transportFile(TransportContext& ctx, int index)
 {
     operation::Operation& app = ctx.app;
-    const std::filesystem::path input = app.resolve("..\\" + app.files().at(static_cast<std::size_t>(index)));
+    auto inputPath = [&app](std::size_t i) { return app.resolve("..\\" + app.files().at(i)); };
+    const std::filesystem::path input = inputPath(static_cast<std::size_t>(index));
+    if (!ctx.checks) {
+        // Every file of the group is checked against its schema on a thread
+        // of its own, in the files' order, while the main thread scans.
+        std::vector<std::filesystem::path> inputs;
+        for (std::size_t i = 0; i < app.files().size(); ++i)
+            inputs.push_back(i < static_cast<std::size_t>(index) ? std::filesystem::path() : inputPath(i));
+        ctx.checks = std::make_unique<InputChecks>(std::move(inputs));
+    }
     // The form decides the layout before the scan begins.
     const std::string ns = jpkforms::rootNamespaceOfFile(input);
     const jpkforms::Form* form = jpkforms::findForm(ns);
@@ -328,32 +341,43 @@ void transportFile(TransportContext& ctx, int index)
         return;
     }
 
-    // The file against its schema, before the scan: the copy of a valid file
-    // must stay valid.
-    const jpkforms::CheckResult check = jpkforms::checkFile(input);
-    const std::vector<std::string> problems = schemaMessages(writer.fileName(), check);
-    for (const std::string& p : problems) {
-        app.logEvent(operation::LogDetail, p);
-        app.showDetail(p);
-    }
-    ctx.schemaProblems += static_cast<int>(problems.size());
-    ctx.filesWithProblems += problems.empty() ? 0 : 1;
-    copy.keepEmptyElements(check.verdict == jpkforms::Verdict::Valid);
-
     // Only a copy of the whole file takes its place in TXT: one cut short by
     // a stop, a fault of the scanner or a failed write (a full disk) is
     // removed, and an earlier copy of that name stays as it was.
+    // The copy of a valid file must stay valid: the file's empty elements
+    // stay empty in it. The check runs while the file is scanned, so the
+    // copy is written with the scanner's values for them, and they come out
+    // again once the check has found the file valid.
     const std::filesystem::path temp = app.resolve(kCopyTemporary);
     std::error_code ec;
+    jpkforms::CheckResult check;
+    check.verdict = jpkforms::Verdict::Stopped;
     try {
+        copy.rememberFilledValues(true);
         copy.create(temp);
         scanner.scan(writer);
         copy.close();
+        if (app.state == 1)
+            check = ctx.checks->wait(static_cast<std::size_t>(index), [&app] {
+                app.processEvents();
+                return app.state != 1;
+            });
+        if (scanner.complete() && check.verdict == jpkforms::Verdict::Valid)
+            copy.dropFilledValues();
     } catch (...) {
         std::filesystem::remove(temp, ec);
         throw;
     }
-    if (scanner.complete()) {
+    if (check.verdict != jpkforms::Verdict::Stopped) {
+        const std::vector<std::string> problems = schemaMessages(writer.fileName(), check);
+        for (const std::string& p : problems) {
+            app.logEvent(operation::LogDetail, p);
+            app.showDetail(p);
+        }
+        ctx.schemaProblems += static_cast<int>(problems.size());
+        ctx.filesWithProblems += problems.empty() ? 0 : 1;
+    }
+    if (scanner.complete() && check.verdict != jpkforms::Verdict::Stopped) {
         const std::filesystem::path target = app.resolve(copyName(writer.fileName(), scanner.modified()));
         if (placeCopy(temp, target))
             ctx.copies.push_back(target);

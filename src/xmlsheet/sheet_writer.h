@@ -12,6 +12,7 @@
 #include "xmlsheet/scan_items.h"
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,9 +21,14 @@ namespace zbir::workbook { class Application; }
 
 namespace zbir::xmlsheet {
 
+class InputChecks;
+
 // What one transport run shares between the driver and the sheet writer.
 struct TransportContext {
-    TransportContext(operation::Operation& a, workbook::Application& x) : app(a), xl(x) {}
+    TransportContext(operation::Operation& a, workbook::Application& x);
+    ~TransportContext();  // stops the input checks still running
+    TransportContext(const TransportContext&) = delete;
+    TransportContext& operator=(const TransportContext&) = delete;
 
     operation::Operation& app;
     workbook::Application& xl;
@@ -36,6 +42,7 @@ struct TransportContext {
     std::vector<std::filesystem::path> copies;  // text copies placed in TXT by this run
     int schemaProblems = 0;   // problems the input check found, over the group
     int filesWithProblems = 0;
+    std::unique_ptr<InputChecks> checks;  // the group's files against their schemas, from the first file on
 };
 
 // Lays one file's scanner items out on the sheet added for it. Every item is

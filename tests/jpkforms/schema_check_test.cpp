@@ -154,6 +154,77 @@ TEST(SchemaCheck, MissingSchemasAreSaidNotPassed)
     EXPECT_EQ(checkDocument(v7m2()).verdict, Verdict::Valid);
 }
 
+// A document checked while it is written, in pieces of any size, is judged
+// as the whole of it is: the verdict, the form and every problem with its line.
+TEST(SchemaCheck, StreamCheckJudgesAsTheWholeDocument)
+{
+    std::string many;
+    for (int i = 0; i < 3000; ++i)  // past the start the form is read from
+        many += "<!-- wiersz " + std::to_string(i) + " -->\n";
+    const std::vector<std::string> documents{
+        v7m2(),
+        v7m2(many + "<tns:K_19>100.00</tns:K_19><tns:K_20>23.00</tns:K_20>"),
+        v7m2(many + "<tns:K_19>sto</tns:K_19><tns:K_20>23.00</tns:K_20>"),
+        v7m2().substr(0, 900),
+        "<JPK><Naglowek/></JPK>",
+        "",
+        v7m2("", "<?xml version=\"1.0\"?>\n<!DOCTYPE x>\n"),
+    };
+    for (const std::string& doc : documents) {
+        const CheckResult whole = checkDocument(doc);
+        for (std::size_t piece : {std::size_t{1} << 20, std::size_t{4093}, std::size_t{7}}) {
+            SCOPED_TRACE(doc.substr(0, 60) + " in pieces of " + std::to_string(piece));
+            if (piece < 100 && doc.size() > 100000)
+                continue;
+            StreamCheck stream;
+            for (std::size_t at = 0; at < doc.size(); at += piece)
+                stream.write(std::string_view(doc).substr(at, piece));
+            const CheckResult r = stream.finish();
+            EXPECT_EQ(r.verdict, whole.verdict);
+            EXPECT_EQ(r.form, whole.form);
+            EXPECT_EQ(r.rootNamespace, whole.rootNamespace);
+            ASSERT_EQ(r.problems.size(), whole.problems.size());
+            for (std::size_t i = 0; i < r.problems.size(); ++i) {
+                EXPECT_EQ(r.problems[i].line, whole.problems[i].line);
+                EXPECT_EQ(r.problems[i].message, whole.problems[i].message);
+            }
+        }
+    }
+}
+
+// A stream check given up half-way (the build stopped) ends without waiting
+// for the rest of the document; one told of an unknown form at its start
+// takes the rest without keeping it.
+TEST(SchemaCheck, StreamCheckLeftHalfWayOrNotNeedingTheRest)
+{
+    const std::string doc = v7m2();
+    {
+        StreamCheck stream;
+        stream.write(std::string_view(doc).substr(0, doc.size() / 2));
+    }  // no finish(): the destructor stops the check that waits for more
+    // Given up before the check has begun to wait (a build refused at once):
+    // the stop is not missed, whenever it comes.
+    for (int i = 0; i < 200; ++i)
+        StreamCheck nothing;
+    StreamCheck unknown;
+    unknown.write("<JPK xmlns=\"urn:x\">");
+    for (int i = 0; i < 100; ++i)  // far more pieces than the check may lag behind
+        unknown.write(std::string(1000, ' '));
+    const CheckResult r = unknown.finish();
+    EXPECT_EQ(r.verdict, Verdict::UnknownForm);
+    EXPECT_EQ(r.rootNamespace, "urn:x");
+}
+
+TEST(SchemaCheck, StopEndsACheckWithoutAVerdict)
+{
+    std::stop_source stop;
+    stop.request_stop();
+    const CheckResult r = checkDocument(v7m2(), stop.get_token());
+    EXPECT_EQ(r.verdict, Verdict::Stopped);
+    EXPECT_TRUE(r.problems.empty());
+    EXPECT_EQ(checkDocument(v7m2(), std::stop_source().get_token()).verdict, Verdict::Valid);
+}
+
 // Every public sample of a form the program knows is judged as its name says.
 TEST(SchemaCheck, SharedSamples)
 {

@@ -105,6 +105,37 @@ TEST_F(StopAnywhereTest, TransportStoppedAfterEveryStatusUpdate)
     RecordProperty("transport_stop_points", std::to_string(n - 1));
 }
 
+// The exit button pressed while the transport waits for the schema check of
+// a file it has scanned (the check runs beside the scan): the file's copy is
+// written whole but still under its temporary name. The run ends as at any
+// other stop.
+TEST_F(StopAnywhereTest, TransportStoppedWhileWaitingForTheCheck)
+{
+    earlierWork();
+    backToEarlierWork();
+    shell::App& a = restart();
+    const std::size_t logBefore = logLines().size();
+    bool pressed = false;
+    port.escapeWhen = [&] {
+        const fs::path temp = work() / "TXT" / "xx.tmp";
+        pressed = fs::exists(temp) && readFile(temp).ends_with("JPK>\r\n");
+        return pressed;
+    };
+    a.MakeXLS();
+    port.escapeWhen = nullptr;
+
+    ASSERT_TRUE(pressed);
+    EXPECT_EQ(a.state, 0);
+    EXPECT_FALSE(a.lastOk());
+    EXPECT_TRUE(cancelLogged(logBefore));
+    EXPECT_NE(a.statusText().find(kGroup + ".XLS bez zmian"), std::string::npos) << a.statusText();
+    EXPECT_EQ(readFile(workbook()), m_workbook);
+    EXPECT_FALSE(fs::exists(previous()));
+    EXPECT_EQ(readFile(combined()), earlierCombined());
+    EXPECT_EQ(snapshot(work() / "TXT"), m_copies);
+    expectNoLeftovers();
+}
+
 TEST_F(StopAnywhereTest, CombinedFileStoppedAfterEveryStatusUpdate)
 {
     earlierWork();

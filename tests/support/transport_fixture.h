@@ -33,6 +33,10 @@ public:
         const long from = escapeArm.empty() ? 0 : armedAt;
         if (app && escapeAfter > 0 && from >= 0 && events - from == escapeAfter)
             app->ExiZBIR();
+        if (app && escapeWhen && escapeWhen()) {
+            escapeWhen = nullptr;
+            app->ExiZBIR();
+        }
     }
     void showProgress(const shell::Progress& p) override { progress.push_back(p); }
     void showDetail(const std::string& text) override { notices.push_back(text); }
@@ -40,6 +44,7 @@ public:
     shell::App* app = nullptr;
     std::string escapeArm;
     long escapeAfter = 0;
+    std::function<bool()> escapeWhen;  // presses the button at the first event round it answers true
     long events = 0;
     long armedAt = -1;
     std::vector<std::pair<std::string, int>> statuses;

@@ -23,10 +23,13 @@ struct CopyResult {
     std::vector<std::string> items;
 };
 
+// What becomes of the values the scanner gives empty elements.
+enum class Empty { Filled, Kept, KeptAfterwards };
+
 // Scans `input` into a copy the way the transport does: the temporary file in
 // TXT, then its final name.
 CopyResult copyOf(const std::filesystem::path& input, const std::filesystem::path& workDir, int jpkType,
-                  bool keepEmpty = false)
+                  Empty empty = Empty::Filled)
 {
     xmlsheet::FieldMap map;
     workbook::declareLayout(jpkType, map);
@@ -34,7 +37,8 @@ CopyResult copyOf(const std::filesystem::path& input, const std::filesystem::pat
     if (!scanner.open(input))
         throw std::runtime_error("cannot open " + input.string());
     xmlsheet::CopyWriter writer(scanner);
-    writer.keepEmptyElements(keepEmpty);
+    writer.keepEmptyElements(empty == Empty::Kept);
+    writer.rememberFilledValues(empty == Empty::KeptAfterwards);
     test::ScanRecorder recorder;
     xmlsheet::TeeConsumer both(recorder, writer);
     std::filesystem::create_directories(workDir / "TXT");
@@ -42,6 +46,8 @@ CopyResult copyOf(const std::filesystem::path& input, const std::filesystem::pat
     writer.create(temp);
     scanner.scan(both);
     writer.close();
+    if (empty == Empty::KeptAfterwards)
+        writer.dropFilledValues();
     std::string name = xmlsheet::copyName(input.filename().string(), scanner.modified());
     auto target = workDir / ("TXT/" + name.substr(4));
     if (!xmlsheet::placeCopy(temp, target))
@@ -49,11 +55,11 @@ CopyResult copyOf(const std::filesystem::path& input, const std::filesystem::pat
     return {test::readFile(target), scanner.modified(), recorder.items};
 }
 
-CopyResult copyOfText(const std::string& text, int jpkType = 4)
+CopyResult copyOfText(const std::string& text, int jpkType = 4, Empty empty = Empty::Filled)
 {
     test::TempDir dir;
     test::writeFile(dir / "JPK_VAT_TEST.xml", text);
-    return copyOf(dir / "JPK_VAT_TEST.xml", dir.path(), jpkType);
+    return copyOf(dir / "JPK_VAT_TEST.xml", dir.path(), jpkType, empty);
 }
 
 }  // namespace
@@ -91,6 +97,47 @@ TEST(CopyWriter, LinesByteForByte)
               "  </tns:SprzedazWiersz>\r\n"
               "</tns:JPK>\r\n");
     EXPECT_TRUE(r.modified);  // the empty NIP filled in
+}
+
+// Empty elements left empty after the copy is written: the filled-in values
+// come out wherever they lie, across the writer's flushes too, and nothing
+// else moves; without the removal the copy has them.
+TEST(CopyWriter, FilledValuesTakenOutAfterwards)
+{
+    std::string doc = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                      "<JPK xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\">\n<Naglowek><CelZlozenia/></Naglowek>\n";
+    for (int i = 1; i <= 6000; ++i) {
+        doc += "<SprzedazWiersz><LpSprzedazy>" + std::to_string(i) + "</LpSprzedazy>";
+        doc += i % 7 == 0 ? "<NrKontrahenta></NrKontrahenta>" : "<NrKontrahenta>N&amp;" + std::to_string(i) + "</NrKontrahenta>";
+        doc += i % 11 == 0 ? "<PodatekNalezny/>" : "<NazwaKontrahenta>\xC5\x81\xC3\xB3" "d\xC5\xBA</NazwaKontrahenta>";
+        doc += "<K_19>" + std::string(static_cast<std::size_t>(i % 40), '1') + "</K_19></SprzedazWiersz>\n";
+    }
+    doc += "<SprzedazCtrl><LiczbaWierszySprzedazy/></SprzedazCtrl></JPK>\n";
+
+    const CopyResult kept = copyOfText(doc, 4, Empty::Kept);
+    const CopyResult later = copyOfText(doc, 4, Empty::KeptAfterwards);
+    const CopyResult filled = copyOfText(doc, 4, Empty::Filled);
+    ASSERT_GT(filled.bytes.size(), 3u * 256 * 1024);  // several flushes of the writer
+    EXPECT_EQ(later.bytes, kept.bytes);
+    EXPECT_EQ(later.modified, kept.modified);
+    EXPECT_NE(filled.bytes, kept.bytes);
+    EXPECT_NE(kept.bytes.find("<CelZlozenia></CelZlozenia>"), std::string::npos);
+    EXPECT_NE(kept.bytes.rfind("<LiczbaWierszySprzedazy></LiczbaWierszySprzedazy>\r\n"), std::string::npos);
+    EXPECT_NE(filled.bytes.find("<PodatekNalezny>0</PodatekNalezny>"), std::string::npos);
+    // Filled: "BRAK" in every empty element (every 7th NrKontrahenta, every
+    // 40th K_19, the two of the header and the control part).
+    std::size_t brak = 0;
+    for (std::size_t at = 0; (at = filled.bytes.find(">BRAK<", at)) != std::string::npos; ++at)
+        ++brak;
+    EXPECT_EQ(brak, 6000u / 7 + 6000u / 40 + 2);
+    EXPECT_EQ(kept.bytes.find(">BRAK<"), std::string::npos);
+}
+
+// A copy without filled-in values is not touched by the removal.
+TEST(CopyWriter, NothingToTakeOutLeavesTheCopy)
+{
+    const std::string doc = "<JPK xmlns=\"http://jpk.mf.gov.pl/wzor/2016/03/09/03094/\"><Naglowek><KodFormularza>JPK_VAT</KodFormularza></Naglowek></JPK>";
+    EXPECT_EQ(copyOfText(doc, 4, Empty::KeptAfterwards).bytes, copyOfText(doc, 4, Empty::Filled).bytes);
 }
 
 TEST(CopyWriter, DeclarationRewrittenToUtf8)
@@ -288,7 +335,11 @@ TEST(CopyWriter, CopiesOfValidSamplesStayValidAgainstTheirSchemas)
         const std::string folder = entry.path().parent_path().filename().string();  // JPK_VAT, JPK_KR, ...
         const int type = static_cast<int>(std::string_view("KWMVFPE").find(folder[4])) + 1;
         test::TempDir dir;
-        CopyResult r = copyOf(entry.path(), dir.path(), type, true);
+        CopyResult r = copyOf(entry.path(), dir.path(), type, Empty::Kept);
+        // The decision taken after the scan, as the transport takes it,
+        // leaves the very same copy.
+        test::TempDir later;
+        EXPECT_EQ(copyOf(entry.path(), later.path(), type, Empty::KeptAfterwards).bytes, r.bytes);
         const jpkforms::CheckResult check = jpkforms::checkDocument(r.bytes);
         EXPECT_EQ(check.verdict, jpkforms::Verdict::Valid)
             << (check.problems.empty() ? std::string() : std::to_string(check.problems.front().line) + ": " +
