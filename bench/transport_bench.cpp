@@ -18,6 +18,8 @@
 
 #include <xlsxwriter.h>
 
+#include "bench_clock.h"
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -41,19 +43,8 @@ namespace {
 
 const char* const kGroup = "JPK_VAT_2099_01";
 
-double now()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-// CPU seconds (user + system) used so far by this process.
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
+using zbir::timing::cpuSeconds;
+using zbir::timing::now;
 
 struct ChildResult {
     int status = -1;

@@ -8,6 +8,8 @@
 
 #include "xlsx/workbook_file.h"
 
+#include "bench_clock.h"
+
 #include <sys/resource.h>
 
 #include <chrono>
@@ -17,18 +19,8 @@
 
 namespace {
 
-double now()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
+using zbir::timing::cpuSeconds;
+using zbir::timing::now;
 
 double peakMiB()
 {

@@ -5,6 +5,7 @@
 #include "shell/app.h"
 #include "spreadsheet/automation.h"
 #include "transport/layouts.h"
+#include "transport/transport.h"
 #include "transport/summary.h"
 #include "xmlsheet/copy_writer.h"
 #include "xmlsheet/sheet_writer.h"
@@ -259,19 +260,9 @@ TransportBench::TransportBench(std::string fileName)
 
 TransportBench::~TransportBench() = default;
 
-// As a transport empties the group's workbook: the sheets after the first
-// deleted, the first cleared.
 void TransportBench::emptyWorkbook()
 {
-    workbook::Application& xl = *m_xl;
-    while (xl.sheetsCount() > 1) {
-        xl.sheetsSelect(2);
-        xl.selectedSheetsDelete();
-    }
-    xl.sheetsSelect(1);
-    xl.cellsSelect();
-    xl.selectionClearContents();
-    xl.cellSelect(1, 1);
+    workbook::emptyGroupWorkbook(*m_xl);
 }
 
 TransportBench::Outcome TransportBench::run(std::string_view input, int jpkType)

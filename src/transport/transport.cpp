@@ -232,6 +232,14 @@ bool Transport::prepareWorkbook(Application& xl)
     }
 
     m_app.logEvent(operation::LogDelete, msg::extraSheets(group));
+    emptyGroupWorkbook(xl);
+    return true;
+}
+
+}  // namespace
+
+void emptyGroupWorkbook(Application& xl)
+{
     while (xl.sheetsCount() > 1) {
         xl.sheetsSelect(2);
         xl.selectedSheetsDelete();
@@ -242,10 +250,7 @@ bool Transport::prepareWorkbook(Application& xl)
     xl.selectionSetNumberFormat("@");
     xl.activeSheetSetName("-SUMA-");
     xl.cellSelect(1, 1);
-    return true;
 }
-
-}  // namespace
 
 bool connect(App& app)
 {

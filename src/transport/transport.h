@@ -8,12 +8,17 @@
 #include <vector>
 
 namespace zbir::operation { class Operation; }
+namespace zbir::workbook { class Application; }
 
 namespace zbir::workbook {
 
 // "Transport XML do XLS": the group's files into the group's workbook.
 // Returns whether the workbook was built and saved with every file read whole.
 bool makeXls(operation::Operation& app);
+
+// The active workbook as a transport starts it: one sheet "-SUMA-", empty,
+// formatted as text.
+void emptyGroupWorkbook(Application& xl);
 
 // Sets app.xl when it is empty: attaches to a running spreadsheet
 // application, or creates one. False when neither works.

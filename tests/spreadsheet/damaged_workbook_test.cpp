@@ -58,6 +58,22 @@ std::string savedWorkbook(const TempDir& dir)
     return readFile(dir / "real.XLS");
 }
 
+// The parts of a zip archive, by name, in its order.
+std::vector<std::pair<std::string, std::string>> partsOf(const std::string& zip)
+{
+    orcus::zip_archive_stream_blob stream(reinterpret_cast<const std::uint8_t*>(zip.data()), zip.size());
+    orcus::zip_archive archive(&stream);
+    archive.load();
+    std::vector<std::pair<std::string, std::string>> parts;
+    for (std::size_t i = 0; i < archive.get_file_entry_count(); ++i) {
+        std::string name(archive.get_file_entry_name(i));
+        std::vector<unsigned char> bytes;
+        EXPECT_TRUE(archive.read_file_entry(name, bytes)) << name;
+        parts.emplace_back(name, std::string(bytes.begin(), bytes.end()));
+    }
+    return parts;
+}
+
 // Found by fuzzing: orcus's parser read past the end of a part that ends
 // inside an attribute value holding a reference, and crashed.
 TEST(DamagedWorkbook, PartEndingInsideAnAttributeValueIsRefused)
@@ -174,15 +190,8 @@ TEST(DamagedWorkbook, HugeLengthsAndTimesOpenWithinTheSheetsRange)
 {
     TempDir dir;
     const std::string real = savedWorkbook(dir);
-    orcus::zip_archive_stream_blob stream(reinterpret_cast<const std::uint8_t*>(real.data()), real.size());
-    orcus::zip_archive archive(&stream);
-    archive.load();
-    std::vector<std::pair<std::string, std::string>> parts;
-    for (std::size_t i = 0; i < archive.get_file_entry_count(); ++i) {
-        std::string name(archive.get_file_entry_name(i));
-        std::vector<unsigned char> bytes;
-        ASSERT_TRUE(archive.read_file_entry(name, bytes)) << name;
-        std::string part(bytes.begin(), bytes.end());
+    std::vector<std::pair<std::string, std::string>> parts = partsOf(real);
+    for (auto& [name, part] : parts) {
         if (name == "xl/worksheets/sheet1.xml")
             part = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
                    "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
@@ -195,7 +204,6 @@ TEST(DamagedWorkbook, HugeLengthsAndTimesOpenWithinTheSheetsRange)
                    "<col min=\"5\" max=\"5\" width=\"-1e300\" customWidth=\"1\"/></cols>"
                    "<sheetData><row r=\"1\"><c r=\"A1\" t=\"d\"><v>2017-05-01T2147483647:00:00</v></c>"
                    "<c r=\"B1\"><v>7</v></c></row></sheetData></worksheet>";
-        parts.emplace_back(name, part);
     }
     writeFile(dir / "huge.XLS", storedZip(parts));
     auto wb = workbook::loadWorkbookFile(dir / "huge.XLS");
@@ -212,17 +220,7 @@ TEST(DamagedWorkbook, IntactPartsPassTheCheckStoredOrCompressed)
 {
     TempDir dir;
     const std::string real = savedWorkbook(dir);
-    orcus::zip_archive_stream_blob stream(reinterpret_cast<const std::uint8_t*>(real.data()), real.size());
-    orcus::zip_archive archive(&stream);
-    archive.load();
-    std::vector<std::pair<std::string, std::string>> parts;
-    for (std::size_t i = 0; i < archive.get_file_entry_count(); ++i) {
-        std::string name(archive.get_file_entry_name(i));
-        std::vector<unsigned char> bytes;
-        ASSERT_TRUE(archive.read_file_entry(name, bytes)) << name;
-        parts.emplace_back(name, std::string(bytes.begin(), bytes.end()));
-    }
-    writeFile(dir / "stored.XLS", storedZip(parts));
+    writeFile(dir / "stored.XLS", storedZip(partsOf(real)));
     for (const char* name : {"real.XLS", "stored.XLS"}) {
         auto wb = workbook::loadWorkbookFile(dir / name);
         EXPECT_EQ(wb->sheet(0).valueText(200, 1), "wiersz 200") << name;
