@@ -182,7 +182,7 @@ void CopyWriter::dropFilledValues()
 {
     if (m_filled.empty())
         return;
-    const std::string failure = "B\xB3\xB9" "d zapisu pliku " + base::winfs::display(m_path);
+    const std::string failure = msg::writeError(base::winfs::display(m_path));
     const int fd = ::open(m_path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0)
         throw std::runtime_error(failure);
