@@ -213,7 +213,7 @@ void JpkBench::buildAndCheck(bool schemaValid)
 
     app.MakeJPK();
 
-    if (app.state != 0)
+    if (app.state != operation::Idle)
         violated("the state byte is not back to 0 after the JPK build", std::to_string(app.state));
     for (const auto& entry : std::filesystem::directory_iterator(parentFolder())) {
         const std::string name = entry.path().filename().string();
@@ -278,7 +278,7 @@ TransportBench::Outcome TransportBench::run(std::string_view input, int jpkType)
     fs::remove(workFolder() / "ZBIR.LOG", ec);
 
     app.jpkType = static_cast<std::uint8_t>(jpkType);
-    app.state = 1;
+    app.state = operation::Running;
     emptyWorkbook();
     Outcome out;
     {
@@ -287,7 +287,7 @@ TransportBench::Outcome TransportBench::run(std::string_view input, int jpkType)
         workbook::declareV7Layout(ctx.v7map);
         try {
             xmlsheet::transportFile(ctx, 0);
-            out.finished = ctx.faults.empty() && app.state == 1;
+            out.finished = ctx.faults.empty() && app.state == operation::Running;
             workbook::buildSummary(ctx);
         } catch (const workbook::AutomationError&) {
             out.threw = true;  // a spreadsheet refusal ends the transport with its message
@@ -295,7 +295,7 @@ TransportBench::Outcome TransportBench::run(std::string_view input, int jpkType)
             out.threw = true;  // a file error does the same
         }
     }
-    app.state = 0;
+    app.state = operation::Idle;
 
     if (fs::exists(app.resolve(xmlsheet::kCopyTemporary)))
         violated("the temporary copy stayed in TXT");

@@ -267,7 +267,7 @@ void App::OpenXLS()
 void App::MakeJPK()
 {
     runOperation(msg::kJpkOperation, [this] {
-        if (jpkType == 0 && state == 0) {
+        if (jpkType == NoType && state == Idle) {
             // The window's button is off for such a group; the command line says why.
             const std::string why = msg::notJpkGroup(m_group);
             logOrReport(operation::LogDetail, why);

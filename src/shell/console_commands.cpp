@@ -63,7 +63,7 @@ int runInGroup(App& app, ConsolePort& port, Command command, const std::string& 
         // The combined file is built from the group's workbook, open first;
         // a stop request while it opens ends the command there. A group of
         // no JPK type has no combined file: the build says so at once.
-        if (app.jpkType == 0) {
+        if (app.jpkType == NoType) {
             app.MakeJPK();
             break;
         }

@@ -78,7 +78,7 @@ void Transport::note(const std::exception& e)
 
 bool Transport::fail(const std::string& message)
 {
-    m_app.state = 2;
+    m_app.state = operation::Stopping;
     m_app.showError(message);
     return false;
 }
@@ -87,7 +87,7 @@ void Transport::failed(const std::exception& e)
 {
     const std::string what = e.what();
     const std::string message = (m_doing.empty() ? what : m_doing + ": " + what) + "; " + keptText();
-    m_app.state = 2;
+    m_app.state = operation::Stopping;
     if (m_app.xl) {
         try {
             m_app.xl->setScreenUpdating(true);
@@ -122,7 +122,7 @@ bool Transport::run()
     declareV7Layout(ctx.v7map);
 
     for (std::size_t i = 0; i < m_app.files().size(); ++i) {
-        if (m_app.state != 1)
+        if (m_app.state != operation::Running)
             continue;
         m_doing = m_app.files()[i];
         xmlsheet::transportFile(ctx, static_cast<int>(i));
@@ -130,7 +130,7 @@ bool Transport::run()
 
     // Earlier plain copies go once every file has its new copy: a run that
     // stops or fails on the way leaves them as they were.
-    if (m_app.state == 1 && ctx.faults.empty()) {
+    if (m_app.state == operation::Running && ctx.faults.empty()) {
         m_doing = "TXT";
         cleanTxtFolder(m_app, ctx.copies);
     }
@@ -139,7 +139,7 @@ bool Transport::run()
     xl.setDisplayAlerts(true);
     xl.sheetsSelect(1);
     xl.setScreenUpdating(true);
-    if (m_app.state > 1) {
+    if (m_app.state > operation::Running) {
         // Stopped: the files read so far are not a whole workbook.
         m_app.showError(msg::transportStopped(keptText()));
         return false;
@@ -328,9 +328,9 @@ void cleanTxtFolder(App& app, const std::vector<fs::path>& keep)
 
 bool makeXls(App& app)
 {
-    if (app.state != 0)
+    if (app.state != operation::Idle)
         return false;
-    app.state = 1;
+    app.state = operation::Running;
     Transport transport(app);
     bool ok = false;
     try {
@@ -340,7 +340,7 @@ bool makeXls(App& app)
     } catch (const std::exception& e) {
         transport.failed(e);
     }
-    app.state = 0;
+    app.state = operation::Idle;
     return ok;
 }
 

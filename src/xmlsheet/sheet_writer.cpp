@@ -323,7 +323,7 @@ void transportFile(TransportContext& ctx, int index)
     (v7 ? ctx.v7Used : ctx.mapUsed) = true;
     FieldMap& layout = v7 ? ctx.v7map : ctx.map;
 
-    XmlScanner scanner(layout, app.jpkType, [&app] { return app.state == 1; });
+    XmlScanner scanner(layout, app.jpkType, [&app] { return app.state == operation::Running; });
     CopyWriter copy(scanner);
     SheetWriter writer(ctx, index, &copy);
     writer.setLayout(layout);
@@ -357,10 +357,10 @@ void transportFile(TransportContext& ctx, int index)
         copy.create(temp);
         scanner.scan(writer);
         copy.close();
-        if (app.state == 1)
+        if (app.state == operation::Running)
             check = ctx.checks->wait(static_cast<std::size_t>(index), [&app] {
                 app.processEvents();
-                return app.state != 1;
+                return app.state != operation::Running;
             });
         if (scanner.complete() && check.verdict == jpkforms::Verdict::Valid)
             copy.dropFilledValues();

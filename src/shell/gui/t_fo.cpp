@@ -361,7 +361,7 @@ void TFo::keyPressEvent(QKeyEvent* event)
 // vanished window.
 void TFo::closeEvent(QCloseEvent* event)
 {
-    if (!m_app.closed() && ((m_app.state >= 1 && m_app.state <= 51) || m_app.busy())) {
+    if (!m_app.closed() && ((m_app.state >= Running && m_app.state <= kLastRunningState) || m_app.busy())) {
         guarded([this] { m_app.ExiZBIR(); });
         event->ignore();
         return;
