@@ -281,6 +281,8 @@ std::string rootNamespaceOfFile(const fs::path& file)
 
 namespace {
 
+constexpr const char* kDoctypeRefused = "deklaracja DOCTYPE: pliki JPK jej nie maj\xC4\x85, plik odrzucony";
+
 // The bytes of a document, piece by piece: up to `size` bytes into `out`;
 // the count, 0 at the end, -1 on failure.
 using Source = std::function<int(char* out, int size)>;
@@ -372,7 +374,7 @@ CheckResult validate(std::string rootNs, int doctype, const Source& source, cons
     result.form = findForm(result.rootNamespace);
     if (doctype) {
         result.verdict = Verdict::Invalid;
-        result.problems.push_back({doctype, "deklaracja DOCTYPE: pliki JPK jej nie maj\xC4\x85, plik odrzucony"});
+        result.problems.push_back({doctype, kDoctypeRefused});
         return result;
     }
     if (!result.form) {
@@ -433,7 +435,7 @@ CheckResult validate(std::string rootNs, int doctype, const Source& source, cons
         return result;
     }
     if (parse.doctype) {
-        result.problems.push_back({parse.doctype, "deklaracja DOCTYPE: pliki JPK jej nie maj\xC4\x85, plik odrzucony"});
+        result.problems.push_back({parse.doctype, kDoctypeRefused});
         status = -1;
     }
     const bool isValid = status == 0 && ctxt->wellFormed && xmlSchemaIsValid(valid.get()) == 1;
@@ -469,12 +471,7 @@ CheckResult checkFile(const fs::path& file, std::stop_token stop)
     installLoader();
     bool ok = false;
     const std::string start = readStart(file, kPeekBytes, ok);
-    if (!ok) {
-        CheckResult result;
-        result.problems.push_back({0, "nie mog\xC4\x99 czyta\xC4\x87 pliku " + file.string()});
-        return result;
-    }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file.c_str(), "rb"), &std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(ok ? std::fopen(file.c_str(), "rb") : nullptr, &std::fclose);
     if (!in) {
         CheckResult result;
         result.problems.push_back({0, "nie mog\xC4\x99 czyta\xC4\x87 pliku " + file.string()});
