@@ -6,7 +6,9 @@
 #include "spreadsheet/number_format.h"
 #include "spreadsheet/text_codec.h"
 #include "spreadsheet/text_metrics.h"
+#include "xlsx/package_writer.h"
 #include "xlsx/zip_check.h"
+#include "xlsx/zip_join.h"
 
 #include <orcus/zip_archive.hpp>
 #include <orcus/zip_archive_stream.hpp>
@@ -44,7 +46,10 @@ void check(lxw_error e)
 // One libxlsxwriter workbook being written.
 class XlsxWriter {
 public:
-    XlsxWriter(Workbook& wb, const std::filesystem::path& path) : m_wb(wb), m_folder(path.parent_path().string())
+    // `styles`: every style the workbook uses, in the order their formats
+    // are made, so that writers of the same workbook number them alike.
+    XlsxWriter(Workbook& wb, const std::filesystem::path& path, const std::vector<std::uint32_t>& styles)
+        : m_wb(wb), m_styles(styles), m_folder(path.parent_path().string())
     {
         lxw_workbook_options options{};
         options.tmpdir = m_folder.data();
@@ -61,36 +66,75 @@ public:
     XlsxWriter(const XlsxWriter&) = delete;
     XlsxWriter& operator=(const XlsxWriter&) = delete;
 
-    void write()
+    // The whole workbook in one package.
+    void writeWhole()
     {
-        std::vector<lxw_worksheet*> sheets;
-        for (int i = 0; i < m_wb.sheetCount(); ++i) {
-            lxw_worksheet* ws = workbook_add_worksheet(m_book, utf8(m_wb.sheet(i).name()));
-            if (!ws)
-                throw SaveError{"libxlsxwriter nie przyj\xB9\xB3 nazwy arkusza"};
-            sheets.push_back(ws);
-        }
-        prepareCellFormats();
+        std::vector<lxw_worksheet*> sheets = addAllSheets();
+        prepareFormats();
         writeAllRows(sheets);
-        for (int i = 0; i < m_wb.sheetCount(); ++i) {
-            Sheet& sheet = m_wb.sheet(i);
-            lxw_worksheet* ws = sheets[static_cast<std::size_t>(i)];
-            // Rows are written out as they end (constant memory); a column
-            // format to the last column, given first, would make each row
-            // visit all 16,384 columns.
-            writeColumns(ws, sheet);
-            if (sheet.splitRow() > 0)
-                worksheet_freeze_panes(ws, static_cast<lxw_row_t>(sheet.splitRow()), 0);
-            if (i == m_wb.activeSheetIndex())
-                worksheet_activate(ws);
+        for (int i = 0; i < m_wb.sheetCount(); ++i)
+            finishSheet(sheets[static_cast<std::size_t>(i)], i);
+        close();
+    }
+
+    // Every part of the workbook's package but its sheets' rows.
+    void writeSkeleton()
+    {
+        std::vector<lxw_worksheet*> sheets = addAllSheets();
+        prepareFormats();
+        for (int i = 0; i < m_wb.sheetCount(); ++i)
+            finishSheet(sheets[static_cast<std::size_t>(i)], i);
+        close();
+    }
+
+    // Sheet `index` whole, as the second sheet of a package of its own
+    // (xl/worksheets/sheet2.xml): behind an empty first sheet it is selected
+    // only when it is the workbook's active sheet, as in the whole package.
+    void writeSheetAlone(int index, std::string& buffer)
+    {
+        const Sheet& sheet = m_wb.sheet(index);
+        const char* placeholder = sheet.name() == "A" || sheet.name() == "a" ? "B" : "A";
+        if (!workbook_add_worksheet(m_book, placeholder))
+            throw SaveError{"libxlsxwriter nie przyj\xB9\xB3 nazwy arkusza"};
+        lxw_worksheet* ws = workbook_add_worksheet(m_book, utf8(sheet.name()));
+        if (!ws)
+            throw SaveError{"libxlsxwriter nie przyj\xB9\xB3 nazwy arkusza"};
+        prepareFormats();
+        writeRows(ws, sheet, buffer);
+        finishSheet(ws, index);
+        close();
+    }
+
+    // The style of every cell, row and column of the workbook, in id order.
+    static std::vector<std::uint32_t> usedStyles(const Workbook& wb)
+    {
+        std::vector<bool> used(wb.styles().size(), false);
+        auto mark = [&](std::int64_t style) {
+            if (style > 0 && static_cast<std::size_t>(style) < used.size())
+                used[static_cast<std::size_t>(style)] = true;
+        };
+        for (int i = 0; i < wb.sheetCount(); ++i) {
+            const Sheet& sheet = wb.sheet(i);
+            for (int row = 1; row <= sheet.usedRows(); ++row) {
+                mark(sheet.rowStyle(row));
+                for (const Cell& cell : sheet.rowCells(row))
+                    mark(cell.style);
+            }
+            for (int c = 1; c <= std::min(sheet.usedColumns() + 1, kMaxColumns); ++c) {
+                std::int32_t style = sheet.columnStyle(c);
+                mark(style >= 0 ? style : static_cast<std::int64_t>(sheet.defaultStyle()));
+            }
         }
-        lxw_workbook* book = m_book;
-        m_book = nullptr;  // closing frees it, whatever the outcome
-        check(workbook_close(book));
+        std::vector<std::uint32_t> styles;
+        for (std::size_t style = 1; style < used.size(); ++style)
+            if (used[style])
+                styles.push_back(static_cast<std::uint32_t>(style));
+        return styles;
     }
 
 private:
     Workbook& m_wb;
+    const std::vector<std::uint32_t>& m_styles;
     std::string m_folder;
     lxw_workbook* m_book = nullptr;
     std::unordered_map<std::uint32_t, lxw_format*> m_formats;
@@ -108,27 +152,45 @@ private:
     }
     const char* utf8(std::string_view programText) { return utf8(m_utf8, programText); }
 
-    // The format of every style a cell or row uses, made before the rows are
-    // written on several threads, which then only look formats up; each
-    // format's index is fixed first, as libxlsxwriter would on first use.
-    void prepareCellFormats()
+    std::vector<lxw_worksheet*> addAllSheets()
     {
-        std::vector<bool> used(m_wb.styles().size(), false);
-        auto mark = [&](std::int64_t style) {
-            if (style > 0 && static_cast<std::size_t>(style) < used.size())
-                used[static_cast<std::size_t>(style)] = true;
-        };
+        std::vector<lxw_worksheet*> sheets;
         for (int i = 0; i < m_wb.sheetCount(); ++i) {
-            const Sheet& sheet = m_wb.sheet(i);
-            for (int row = 1; row <= sheet.usedRows(); ++row) {
-                mark(sheet.rowStyle(row));
-                for (const Cell& cell : sheet.rowCells(row))
-                    mark(cell.style);
-            }
+            lxw_worksheet* ws = workbook_add_worksheet(m_book, utf8(m_wb.sheet(i).name()));
+            if (!ws)
+                throw SaveError{"libxlsxwriter nie przyj\xB9\xB3 nazwy arkusza"};
+            sheets.push_back(ws);
         }
-        for (std::size_t style = 1; style < used.size(); ++style)
-            if (used[style])
-                lxw_format_get_xf_index(format(static_cast<std::uint32_t>(style)));
+        return sheets;
+    }
+
+    // The format of every style, made before the rows are written on several
+    // threads, which then only look formats up; each format's index is fixed
+    // here, in the order given, where libxlsxwriter would fix it on first use.
+    void prepareFormats()
+    {
+        for (std::uint32_t style : m_styles)
+            lxw_format_get_xf_index(format(style));
+    }
+
+    // Columns, frozen rows and the active mark, after the rows: rows are
+    // written out as they end (constant memory), and a column format to the
+    // last column, given first, would make each row visit all 16,384 columns.
+    void finishSheet(lxw_worksheet* ws, int index)
+    {
+        const Sheet& sheet = m_wb.sheet(index);
+        writeColumns(ws, sheet);
+        if (sheet.splitRow() > 0)
+            worksheet_freeze_panes(ws, static_cast<lxw_row_t>(sheet.splitRow()), 0);
+        if (index == m_wb.activeSheetIndex())
+            worksheet_activate(ws);
+    }
+
+    void close()
+    {
+        lxw_workbook* book = m_book;
+        m_book = nullptr;  // closing frees it, whatever the outcome
+        check(workbook_close(book));
     }
 
     lxw_format* preparedFormat(std::uint32_t styleId) const
@@ -344,7 +406,83 @@ std::filesystem::path temporaryPath(const std::filesystem::path& target)
     return target.parent_path() / name;
 }
 
+// Removes the files it holds when it goes.
+class PartFiles {
+public:
+    explicit PartFiles(std::vector<std::filesystem::path> paths) : m_paths(std::move(paths)) {}
+    ~PartFiles()
+    {
+        std::error_code ec;
+        for (const auto& p : m_paths)
+            std::filesystem::remove(p, ec);
+    }
+    PartFiles(const PartFiles&) = delete;
+    PartFiles& operator=(const PartFiles&) = delete;
+    const std::filesystem::path& operator[](std::size_t i) const { return m_paths[i]; }
+
+private:
+    std::vector<std::filesystem::path> m_paths;
+};
+
+// Each sheet in a package of its own and the rest of the workbook in one
+// more, on all processors (deflating is most of a big save's time), then
+// joined into `path`. False when the joined file would need zip64.
+bool writePackageInParallel(Workbook& wb, const std::filesystem::path& path,
+                            const std::vector<std::uint32_t>& styles)
+{
+    const auto sheets = static_cast<std::size_t>(wb.sheetCount());
+    std::vector<std::filesystem::path> names;
+    for (std::size_t i = 0; i <= sheets; ++i)
+        names.push_back(std::filesystem::path(path).replace_extension(std::to_string(i) + ".tmp"));
+    PartFiles parts(std::move(names));  // parts[sheets]: the rest
+
+    std::vector<std::size_t> order(sheets);
+    for (std::size_t i = 0; i < sheets; ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return wb.sheet(static_cast<int>(a)).cellCount() > wb.sheet(static_cast<int>(b)).cellCount();
+    });
+    order.push_back(sheets);
+    forEachInParallel<std::string>(order.size(), [&](std::size_t k, std::string& buffer) {
+        const std::size_t i = order[k];
+        if (i == sheets)
+            XlsxWriter(wb, parts[i], styles).writeSkeleton();
+        else
+            XlsxWriter(wb, parts[i], styles).writeSheetAlone(static_cast<int>(i), buffer);
+    });
+
+    std::vector<ZipReplacement> replacements;
+    for (std::size_t i = 0; i < sheets; ++i)
+        replacements.push_back({"xl/worksheets/sheet" + std::to_string(i + 1) + ".xml", parts[i],
+                                "xl/worksheets/sheet2.xml"});
+    try {
+        return joinZipArchives(parts[sheets], replacements, path);
+    } catch (const ZipCheckError& e) {
+        throw SaveError{text::fromUtf8(e.what())};
+    }
+}
+
+void writeAnyPackage(Workbook& wb, const std::filesystem::path& path, PackageWriting how)
+{
+    const std::vector<std::uint32_t> styles = XlsxWriter::usedStyles(wb);
+    const bool parallel = how == PackageWriting::SheetsInParallel ||
+                          (how == PackageWriting::Fastest && wb.sheetCount() > 1 &&
+                           std::thread::hardware_concurrency() > 1);
+    if (parallel && writePackageInParallel(wb, path, styles))
+        return;
+    XlsxWriter(wb, path, styles).writeWhole();
+}
+
 }  // namespace
+
+void writePackage(Workbook& wb, const std::filesystem::path& path, PackageWriting how)
+{
+    try {
+        writeAnyPackage(wb, path, how);
+    } catch (const SaveError& e) {
+        throw AutomationError(e.reason);
+    }
+}
 
 void saveWorkbookFile(Workbook& wb, const std::filesystem::path& path)
 {
@@ -353,7 +491,7 @@ void saveWorkbookFile(Workbook& wb, const std::filesystem::path& path)
     auto temporary = temporaryPath(target);
     std::error_code ec;
     try {
-        XlsxWriter(wb, temporary).write();
+        writeAnyPackage(wb, temporary, PackageWriting::Fastest);
         verify(temporary, wb.sheetCount());
         ec = base::durable::replace(temporary, target, "workbook");
         if (ec)

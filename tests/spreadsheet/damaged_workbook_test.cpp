@@ -6,6 +6,7 @@
 #include "support/fault_support.h"
 #include "support/test_support.h"
 #include "spreadsheet/automation.h"
+#include "spreadsheet/zip_parts.h"
 #include "engine/embedded_application.h"
 #include "spreadsheet/sheet.h"
 #include "spreadsheet/text_metrics.h"
@@ -13,8 +14,6 @@
 #include "xlsx/workbook_file.h"
 
 #include <gtest/gtest.h>
-#include <orcus/zip_archive.hpp>
-#include <orcus/zip_archive_stream.hpp>
 
 #include <string>
 #include <vector>
@@ -56,22 +55,6 @@ std::string savedWorkbook(const TempDir& dir)
         xl.setCellValue(row, 1, "wiersz " + std::to_string(row));
     xl.activeWorkbookSaveAs((dir / "real.XLS").string());
     return readFile(dir / "real.XLS");
-}
-
-// The parts of a zip archive, by name, in its order.
-std::vector<std::pair<std::string, std::string>> partsOf(const std::string& zip)
-{
-    orcus::zip_archive_stream_blob stream(reinterpret_cast<const std::uint8_t*>(zip.data()), zip.size());
-    orcus::zip_archive archive(&stream);
-    archive.load();
-    std::vector<std::pair<std::string, std::string>> parts;
-    for (std::size_t i = 0; i < archive.get_file_entry_count(); ++i) {
-        std::string name(archive.get_file_entry_name(i));
-        std::vector<unsigned char> bytes;
-        EXPECT_TRUE(archive.read_file_entry(name, bytes)) << name;
-        parts.emplace_back(name, std::string(bytes.begin(), bytes.end()));
-    }
-    return parts;
 }
 
 // Found by fuzzing: orcus's parser read past the end of a part that ends
