@@ -160,27 +160,28 @@ bool periodDate(std::string_view name)
     return name == "DataWystawienia" || name == "DataSprzedazy" || name == "DataZakupu" || name == "DataWplywu";
 }
 
-void checkValue(CellKind kind, std::string_view name, std::string_view value, const std::string& where,
+void checkValue(CellKind kind, std::string_view name, std::string_view value, const CellPlace& where,
                 const DateRange& period, Problems& problems)
 {
-    const std::string head = where + ": " + std::string(name) + " ";
+    // Spelled only for a problem: most values have none.
+    auto head = [&] { return cellAddress(where.sheet, where.row, where.column) + ": " + std::string(name) + " "; };
     switch (kind) {
     case CellKind::Amount: {
         double number = 0;
         if (!parseNumber(value, number))
-            problems.error(head + msg::notAmount(quoted(value)));
+            problems.error(head() + msg::notAmount(quoted(value)));
         break;
     }
     case CellKind::Date:
         if (!isValidDate(value))
-            problems.error(head + msg::notDate(quoted(value)));
+            problems.error(head() + msg::notDate(quoted(value)));
         else if (period.known() && periodDate(name) && !period.contains(value))
-            problems.warning(head + msg::outsidePeriod(std::string(value), period.from, period.to));
+            problems.warning(head() + msg::outsidePeriod(std::string(value), period.from, period.to));
         break;
     case CellKind::Nip: {
         const std::string nip = nipDigits(value);
         if (!nip.empty() && !nipCheckDigitOk(nip))
-            problems.error(head + msg::badNipCheckDigit(quoted(value)));
+            problems.error(head() + msg::badNipCheckDigit(quoted(value)));
         break;
     }
     case CellKind::Text:

@@ -64,9 +64,15 @@ bool nipCheckDigitOk(std::string_view digits);
 // The kind of check a record element takes.
 enum class CellKind { Text, Amount, Date, Nip };
 
-// Checks one record value; `where` is its cell address. Dates outside
-// `period` are warnings.
-void checkValue(CellKind kind, std::string_view name, std::string_view value, const std::string& where,
+// A cell of a sheet, spelled as an address (A!S34) only for a message.
+struct CellPlace {
+    std::string_view sheet;
+    int row = 0;
+    int column = 0;
+};
+
+// Checks one record value found at `where`. Dates outside `period` are warnings.
+void checkValue(CellKind kind, std::string_view name, std::string_view value, const CellPlace& where,
                 const DateRange& period, Problems& problems);
 
 // The check of a record element of the VAT forms by its name.

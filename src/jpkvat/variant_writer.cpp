@@ -120,7 +120,7 @@ private:
                 if (kind == CellKind::Nip && !polish)
                     kind = CellKind::Text;
                 const std::string value = kind == CellKind::Amount ? rowValue(v.value, true) : v.value;
-                checkValue(kind, v.element->name, value, where(v.row, v.column), m_period, m_problems);
+                checkValue(kind, v.element->name, value, {m_sheet.name, v.row, v.column}, m_period, m_problems);
             }
         }
     }

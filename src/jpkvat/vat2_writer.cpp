@@ -286,8 +286,7 @@ void Writer::checkRecord(const Section& section, int row)
     }
     for (std::size_t i = 0; i < m_elements; ++i) {
         const Element& e = m_record[i];
-        checkValue(kindOf(e.name), e.name, e.value, cellAddress(m_sheetName, e.row, e.column), m_period,
-                   m_problems);
+        checkValue(kindOf(e.name), e.name, e.value, {m_sheetName, e.row, e.column}, m_period, m_problems);
     }
 }
 

@@ -51,15 +51,15 @@ TEST(CheckValueTest, ProblemsNameTheCell)
 {
     const DateRange march{"2026-03-01", "2026-03-31"};
     Problems p;
-    checkValue(kindOf("K_19"), "K_19", "12a", "A!S34", march, p);
-    checkValue(kindOf("K_19"), "K_19", "-12.5", "A!S35", march, p);
-    checkValue(kindOf("SprzedazVAT_Marza"), "SprzedazVAT_Marza", "1,5", "A!AL3", march, p);
-    checkValue(kindOf("DataWystawienia"), "DataWystawienia", "2026-04-02", "A!F34", march, p);
-    checkValue(kindOf("TerminPlatnosci"), "TerminPlatnosci", "2026-05-02", "A!CA34", march, p);
-    checkValue(kindOf("DataSprzedazy"), "DataSprzedazy", "2026-02-30", "A!G34", march, p);
-    checkValue(kindOf("NrKontrahenta"), "NrKontrahenta", "5252614372", "A!B34", march, p);
-    checkValue(kindOf("NrKontrahenta"), "NrKontrahenta", "brak", "A!B35", march, p);
-    checkValue(kindOf("NazwaKontrahenta"), "NazwaKontrahenta", "12a", "A!C34", march, p);
+    checkValue(kindOf("K_19"), "K_19", "12a", {"A", 34, 19}, march, p);
+    checkValue(kindOf("K_19"), "K_19", "-12.5", {"A", 35, 19}, march, p);
+    checkValue(kindOf("SprzedazVAT_Marza"), "SprzedazVAT_Marza", "1,5", {"A", 3, 38}, march, p);
+    checkValue(kindOf("DataWystawienia"), "DataWystawienia", "2026-04-02", {"A", 34, 6}, march, p);
+    checkValue(kindOf("TerminPlatnosci"), "TerminPlatnosci", "2026-05-02", {"A", 34, 79}, march, p);
+    checkValue(kindOf("DataSprzedazy"), "DataSprzedazy", "2026-02-30", {"A", 34, 7}, march, p);
+    checkValue(kindOf("NrKontrahenta"), "NrKontrahenta", "5252614372", {"A", 34, 2}, march, p);
+    checkValue(kindOf("NrKontrahenta"), "NrKontrahenta", "brak", {"A", 35, 2}, march, p);
+    checkValue(kindOf("NazwaKontrahenta"), "NazwaKontrahenta", "12a", {"A", 34, 3}, march, p);
     ASSERT_EQ(p.errors().size(), 4u);
     EXPECT_EQ(p.errors()[0], "A!S34: K_19 \"12a\" to nie kwota");
     EXPECT_EQ(p.errors()[1], "A!AL3: SprzedazVAT_Marza \"1,5\" to nie kwota");
