@@ -257,6 +257,14 @@ std::string EmbeddedApplication::cellValue(int row, int col) const
     return sheet().valueText(row, col);
 }
 
+void EmbeddedApplication::rowValues(int row, int first, int last, std::vector<std::string>& out) const
+{
+    admit();
+    checkCell(row, first);
+    checkCell(row, last);
+    sheet().valueTexts(row, first, last, out);
+}
+
 void EmbeddedApplication::setCellValue(int row, int col, const std::string& text)
 {
     admit();

@@ -52,6 +52,7 @@ public:
     void setSplitRow(int row) override;
 
     std::string cellValue(int row, int col) const override;
+    void rowValues(int row, int first, int last, std::vector<std::string>& out) const override;
     void setCellValue(int row, int col, const std::string& text) override;
     void setCellFormulaR1C1(int row, int col, const std::string& formula) override;
     void setCellNumberFormat(int row, int col, const std::string& format) override;

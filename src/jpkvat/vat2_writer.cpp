@@ -158,6 +158,7 @@ private:
     std::size_t m_elements = 0;  // elements of the current record in m_record
     std::deque<std::string> m_recordNames;  // names of elements without a column
     std::array<std::string, kHeadingColumns + 1> m_cells;
+    std::vector<std::string> m_rowValues;  // a row as read, before it goes to m_cells
     std::array<std::string, kHeadingColumns + 1> m_skipped;
     bool m_anyAmount = false;
     long long m_count = 0;
@@ -201,10 +202,11 @@ void Writer::reportInvalid(int column, std::string_view name)
 // Adds the values of columns 2..52 of `row` to the record.
 void Writer::collectRow(int row)
 {
+    m_xl.rowValues(row, 2, kLastValueColumn, m_rowValues);
     for (int col = 2; col <= kLastValueColumn; ++col) {
         const auto c = static_cast<std::size_t>(col);
         std::string& text = m_cells[c];
-        text = cellText(m_xl, row, col);
+        text.swap(m_rowValues[c - 2]);
         if (text.empty())
             continue;
         const std::string& name = m_headings.name[c];

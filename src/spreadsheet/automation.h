@@ -15,6 +15,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace zbir::workbook {
 
@@ -80,6 +81,14 @@ public:
 
     // Cells of the active sheet
     virtual std::string cellValue(int row, int col) const = 0;  // as text; formulas give their result
+    // cellValue of columns first..last of one row, into out[0..last-first];
+    // the strings' storage is used again.
+    virtual void rowValues(int row, int first, int last, std::vector<std::string>& out) const
+    {
+        out.resize(static_cast<std::size_t>(last >= first ? last - first + 1 : 0));
+        for (int col = first; col <= last; ++col)
+            out[static_cast<std::size_t>(col - first)] = cellValue(row, col);
+    }
     virtual void setCellValue(int row, int col, const std::string& text) = 0;
     virtual void setCellFormulaR1C1(int row, int col, const std::string& formula) = 0;
     virtual void setCellNumberFormat(int row, int col, const std::string& format) = 0;

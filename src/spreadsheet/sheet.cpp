@@ -246,6 +246,31 @@ std::string Sheet::valueText(int row, int col)
     }
 }
 
+void Sheet::valueTexts(int row, int first, int last, std::vector<std::string>& out)
+{
+    out.resize(static_cast<std::size_t>(last >= first ? last - first + 1 : 0));
+    for (std::string& text : out)
+        text.clear();
+    if (row < 1 || row > usedRows() || last < first)
+        return;
+    const auto r = static_cast<std::size_t>(row - 1);
+    const auto& start = m_rows[r].cells;
+    auto i = static_cast<std::size_t>(std::lower_bound(start.begin(), start.end(), first, byColumn) - start.begin());
+    // By index: a formula's evaluation may move the row's cells.
+    for (; i < m_rows[r].cells.size(); ++i) {
+        const Cell& c = m_rows[r].cells[i];
+        if (c.col > last)
+            break;
+        std::string& text = out[static_cast<std::size_t>(c.col - first)];
+        switch (c.kind) {
+        case CellKind::Blank: break;
+        case CellKind::Text: text.assign(c.textView()); break;
+        case CellKind::Number: text = shortestNumberText(c.number); break;
+        default: text = valueText(row, c.col); break;
+        }
+    }
+}
+
 std::string Sheet::displayText(int row, int col)
 {
     const Cell* c = cell(row, col);

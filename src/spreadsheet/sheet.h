@@ -55,6 +55,9 @@ public:
     CellValue value(int row, int col);
     // The value as text: numbers in the shortest form with a point, formula results, error texts.
     std::string valueText(int row, int col);
+    // valueText of columns first..last of a row, into out[0..last-first],
+    // reusing the strings' storage; only the row's cells are visited.
+    void valueTexts(int row, int first, int last, std::vector<std::string>& out);
     // The text the cell shows through its number format.
     std::string displayText(int row, int col);
     // The formula in R1C1 notation; empty when the cell holds none.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace zbir::workbook {
 namespace {
@@ -169,6 +170,31 @@ TEST(Cells, ValueStartingWithEqualsIsAFormulaOnlyOutsideTextFormat)
     app->setCellNumberFormat(1, 3, "@");
     app->setCellValue(1, 3, "=A1*3");
     EXPECT_EQ(app->cellValue(1, 3), "=A1*3");
+}
+
+// A row read at once gives what each cell gives alone, whatever the strings held before.
+TEST(Cells, RowValuesAreTheCellsValues)
+{
+    auto app = freshApplication();
+    app->setCellValue(2, 2, "tekst d\xB3u\xBFszy ni\xBF pi\xEAtna\x9C" "cie znak\xF3w");
+    app->setCellValue(2, 4, "12,5");
+    app->setCellValue(2, 5, "=2+3");
+    app->setCellFormulaR1C1(2, 7, "=RC[-3]*2");
+    app->setCellValue(2, 8, "=1/0");
+    app->setCellNumberFormat(2, 9, "0.00");  // formatted, no value
+    app->setCellValue(2, 12, "za zakresem");
+    app->setCellValue(3, 3, "inny wiersz");
+    for (int row : {1, 2, 3, 500}) {
+        std::vector<std::string> values(20, "stare warto\x9C" "ci, d\xB3u\xBFsze ni\xBF bufor");
+        app->rowValues(row, 2, 11, values);
+        ASSERT_EQ(values.size(), 10u);
+        for (int col = 2; col <= 11; ++col)
+            EXPECT_EQ(values[static_cast<std::size_t>(col - 2)], app->cellValue(row, col)) << row << "," << col;
+    }
+    std::vector<std::string> values;
+    app->rowValues(2, 4, 8, values);
+    EXPECT_EQ(values, (std::vector<std::string>{"12.5", "5", "", "25", app->cellValue(2, 8)}));
+    EXPECT_THROW(app->rowValues(2, 0, 3, values), AutomationError);
 }
 
 TEST(Selection, FormatsFollowTheSelectionMadeJustBefore)
