@@ -12,10 +12,11 @@
 namespace zbir::workbook {
 
 // Runs `body(i, state)` for every i in 0..count-1, each once, on up to four
-// threads; `state` is one `State` per thread, for buffers kept between
-// items. The first fault of an item (in item order) is raised once all are done.
+// threads (or `threads`, when given); `state` is one `State` per thread, for
+// buffers kept between items. The first fault of an item (in item order) is
+// raised once all are done.
 template <class State, class Body>
-void forEachInParallel(std::size_t count, Body&& body)
+void forEachInParallel(std::size_t count, Body&& body, std::size_t threads = 0)
 {
     std::atomic<std::size_t> next{0};
     std::vector<std::exception_ptr> faults(count);
@@ -29,8 +30,9 @@ void forEachInParallel(std::size_t count, Body&& body)
             }
         }
     };
-    const std::size_t threads =
-        std::min<std::size_t>(count, std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4));
+    if (threads == 0)
+        threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+    threads = std::min(count, threads);
     std::vector<std::thread> helpers;
     for (std::size_t t = 1; t < threads; ++t)
         helpers.emplace_back(work);

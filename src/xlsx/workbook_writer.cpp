@@ -424,6 +424,10 @@ private:
     std::vector<std::filesystem::path> m_paths;
 };
 
+// More threads than processors: a few big sheets then share the processors
+// evenly instead of one thread writing the last of them alone.
+constexpr std::size_t kPackageThreads = 8;
+
 // Each sheet in a package of its own and the rest of the workbook in one
 // more, on all processors (deflating is most of a big save's time), then
 // joined into `path`. False when the joined file would need zip64.
@@ -449,7 +453,7 @@ bool writePackageInParallel(Workbook& wb, const std::filesystem::path& path,
             XlsxWriter(wb, parts[i], styles).writeSkeleton();
         else
             XlsxWriter(wb, parts[i], styles).writeSheetAlone(static_cast<int>(i), buffer);
-    });
+    }, kPackageThreads);
 
     std::vector<ZipReplacement> replacements;
     for (std::size_t i = 0; i < sheets; ++i)
