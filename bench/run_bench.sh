@@ -3,7 +3,8 @@
 # user would otherwise run:
 #   bench/run_bench.sh [--keep] [RECORDS ...]      (default: 10000 100000 1000000)
 # For each size, a group of five files (bench/make_jpk_vat_group.py) is read by
-# `xmllint --stream --noout`, then `zbir transport` and `zbir jpk` run on it;
+# `xmllint --stream --noout`, then `zbir transport` and `zbir jpk` run on it,
+# and, up to 100,000 records, a write-only script (bench/script_write_only.py);
 # each is timed by /usr/bin/time -v (wall seconds, peak resident memory).
 # Opening the transport's workbook alone is timed by bench/workbook_open_bench.
 # The floor of the transport is xmllint reading the files plus libxlsxwriter
@@ -25,6 +26,12 @@ group=JPK_VAT_2017_05
 
 for tool in xmllint python3 /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "run_bench: $tool is missing (scripts/setup.sh installs it)" >&2; exit 1; }
+done
+
+# The Python of the comparison script: the system's, which setup.sh gives lxml and openpyxl.
+script_python=
+for py in /usr/bin/python3 python3; do
+  if "$py" -c 'import lxml, openpyxl' 2>/dev/null; then script_python=$py; break; fi
 done
 
 root=${TMPDIR:-/tmp}/zbir-bench-$$
@@ -107,6 +114,15 @@ for n in $sizes; do
   printf '          floor %s cpu s, %s wall s (xmllint + libxlsxwriter %s cpu s, %s wall s); jpk build alone %s s\n' \
     "$floor_cpu" "$floor" "$wcpu" "$wwall" "${jpk_build:--}"
   printf '          open alone: %s\n' "$open_line"
+  # A script a user could write instead (100,000 records at most: it runs ten times longer).
+  if [ -z "$script_python" ]; then
+    printf '          write-only script: skipped (python3 with lxml and openpyxl is missing; scripts/setup.sh installs them)\n'
+  elif [ "$n" -le 100000 ]; then
+    timed "script-$n" "$script_python" bench/script_write_only.py "$dir/script.xlsx" "$dir"/*.xml
+    rm -f "$dir/script.xlsx"
+    printf '          write-only script (lxml + openpyxl): %s cpu s, %s wall s = transport x%s cpu, x%s wall\n' \
+      "$cpu" "$secs" "$(ratio "$cpu" "$tr_cpu")" "$(ratio "$secs" "$tr")"
+  fi
   eval "tr_$n=$tr trcpu_$n=$tr_cpu trpeak_$n=$tr_peak jpk_$n=$jpk jpkcpu_$n=$jpk_cpu jpkpeak_$n=$jpk_peak"
   [ -n "$keep" ] || rm -rf "$dir"
 done

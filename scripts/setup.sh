@@ -9,7 +9,7 @@ BUILD="g++ cmake make pkg-config \
   qt6-base-dev libgl-dev libjpeg-dev libgtest-dev \
   libxlsxwriter-dev liborcus-dev libixion-dev libboost-dev libcli11-dev libxml2-dev zlib1g-dev \
   fonts-crosextra-carlito"
-TEST="libxml2-utils libreoffice-calc-nogui fonts-dejavu-core python3 \
+TEST="libxml2-utils libreoffice-calc-nogui fonts-dejavu-core python3 python3-lxml python3-openpyxl \
   dpkg-dev desktop-file-utils groff-base time clang libclang-rt-14-dev"
 
 missing=""
