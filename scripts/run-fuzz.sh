@@ -24,7 +24,7 @@ fi
 # zbir_core is built with whatever compiler the folder was configured with,
 # so the fuzz build has a folder of its own, configured for clang.
 CC=clang CXX=clang++ cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZBIR_FUZZ=ON -DZBIR_BUILD_GUI=OFF -DZBIR_BUILD_TESTS=OFF >/dev/null
+  -DZBIR_FUZZ=ON -DZBIR_WERROR=ON -DZBIR_BUILD_GUI=OFF -DZBIR_BUILD_TESTS=OFF >/dev/null
 programs=""
 for t in $TARGETS; do programs="$programs ${t}_fuzzer"; done
 # shellcheck disable=SC2086

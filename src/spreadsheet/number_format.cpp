@@ -374,9 +374,9 @@ std::string formatNumber(const Section& s, double v, bool minus)
 const char* const kMonthShort[] = {"sty", "lut", "mar", "kwi", "maj", "cze",
                                    "lip", "sie", "wrz", "pa\x9F", "lis", "gru"};
 const char* const kMonthLong[] = {"stycze\xF1", "luty", "marzec", "kwiecie\xF1", "maj", "czerwiec", "lipiec",
-                                  "sierpie\xF1", "wrzesie\xF1", "pa\x9F" "dziernik", "listopad", "grudzie\xF1"};
+                                  "sierpie\xF1", "wrzesie\xF1", ("pa\x9F" "dziernik"), "listopad", "grudzie\xF1"};
 const char* const kDayShort[] = {"nie", "pon", "wto", "\x9Cro", "czw", "pi\xB9", "sob"};
-const char* const kDayLong[] = {"niedziela", "poniedzia\xB3" "ek", "wtorek", "\x9Croda", "czwartek", "pi\xB9tek", "sobota"};
+const char* const kDayLong[] = {"niedziela", ("poniedzia\xB3" "ek"), "wtorek", "\x9Croda", "czwartek", "pi\xB9tek", "sobota"};
 
 struct DateTime {
     int year, month, day, weekday, hour, minute, second;
