@@ -339,7 +339,7 @@ bool setIsoDate(ImportSheet& sheet, ss::row_t row, ss::col_t col, std::string_vi
 
 }  // namespace
 
-std::optional<SheetDataSpan> findSheetData(std::string_view xml)
+std::optional<SheetDataSpan> findSheetDataStart(std::string_view xml)
 {
     // The first start tag whose local name is sheetData; worksheet parts
     // hold no text before it that could spell one.
@@ -362,25 +362,31 @@ std::optional<SheetDataSpan> findSheetData(std::string_view xml)
                 std::size_t gt = xml.find('>', nameEnd);
                 if (gt == std::string_view::npos)
                     return std::nullopt;
-                if (xml[gt - 1] == '/') {
-                    span.contentBegin = span.contentEnd = span.elementEnd = gt + 1;
-                    return span;
-                }
                 span.contentBegin = gt + 1;
-                const std::string closing = "</" + span.qualifiedName;
-                std::size_t close = xml.rfind(closing);
-                if (close == std::string_view::npos || close < span.contentBegin)
-                    return std::nullopt;
-                std::size_t closeGt = xml.find('>', close);
-                if (closeGt == std::string_view::npos)
-                    return std::nullopt;
-                span.contentEnd = close;
-                span.elementEnd = closeGt + 1;
+                if (xml[gt - 1] == '/')
+                    span.contentEnd = span.elementEnd = gt + 1;
                 return span;
             }
         }
         at = nameEnd;
     }
+}
+
+std::optional<SheetDataSpan> findSheetData(std::string_view xml)
+{
+    std::optional<SheetDataSpan> span = findSheetDataStart(xml);
+    if (!span || span->elementEnd != 0)
+        return span;
+    const std::string closing = "</" + span->qualifiedName;
+    std::size_t close = xml.rfind(closing);
+    if (close == std::string_view::npos || close < span->contentBegin)
+        return std::nullopt;
+    std::size_t closeGt = xml.find('>', close);
+    if (closeGt == std::string_view::npos)
+        return std::nullopt;
+    span->contentEnd = close;
+    span->elementEnd = closeGt + 1;
+    return span;
 }
 
 std::string withoutSheetData(std::string_view xml, const SheetDataSpan& span)

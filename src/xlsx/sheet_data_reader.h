@@ -27,6 +27,11 @@ struct SheetDataSpan {
 // The span of the part's <sheetData>, if it has one.
 std::optional<SheetDataSpan> findSheetData(std::string_view xml);
 
+// The start tag of the part's <sheetData> when all of it is in `head`, the
+// part's first bytes: the span's element and content begin there; its ends
+// are known (equal to the content's begin) only for an empty element <sheetData/>.
+std::optional<SheetDataSpan> findSheetDataStart(std::string_view head);
+
 // The part with its <sheetData> emptied.
 std::string withoutSheetData(std::string_view xml, const SheetDataSpan& span);
 

@@ -7,6 +7,7 @@
 #include "spreadsheet/text_codec.h"
 
 #include <libxml/parser.h>
+#include <zlib.h>
 #include <orcus/format_detection.hpp>
 #include <orcus/orcus_xlsx.hpp>
 #include <orcus/zip_archive.hpp>
@@ -113,6 +114,123 @@ std::string impossibleEntrySize(const std::string& bytes)
     return {};
 }
 
+// Where an entry's compressed data lies in the archive; nullopt when the
+// central directory or the entry's local header cannot be followed.
+struct EntryData {
+    unsigned method = 0;
+    std::size_t begin = 0, packed = 0;
+};
+
+std::optional<EntryData> entryData(const std::string& bytes, std::string_view name)
+{
+    constexpr std::size_t kEndRecord = 22, kEntryHeader = 46, kLocalHeader = 30;
+    if (bytes.size() < kEndRecord)
+        return std::nullopt;
+    std::size_t end = bytes.size() - kEndRecord;
+    const std::size_t lowest = bytes.size() > kEndRecord + 0xFFFF ? bytes.size() - kEndRecord - 0xFFFF : 0;
+    while (le32(bytes, end) != 0x06054b50) {
+        if (end == lowest)
+            return std::nullopt;
+        --end;
+    }
+    std::size_t at = le32(bytes, end + 16);
+    const unsigned entries = le16(bytes, end + 10);
+    for (unsigned i = 0; i < entries; ++i) {
+        if (at + kEntryHeader > bytes.size() || le32(bytes, at) != 0x02014b50)
+            return std::nullopt;
+        const std::size_t nameLength = le16(bytes, at + 28);
+        if (at + kEntryHeader + nameLength > bytes.size())
+            return std::nullopt;
+        if (std::string_view(bytes).substr(at + kEntryHeader, nameLength) == name) {
+            EntryData e;
+            e.method = le16(bytes, at + 10);
+            e.packed = le32(bytes, at + 20);
+            const std::size_t local = le32(bytes, at + 42);
+            if (local + kLocalHeader > bytes.size() || le32(bytes, local) != 0x04034b50)
+                return std::nullopt;
+            e.begin = local + kLocalHeader + le16(bytes, local + 26) + le16(bytes, local + 28);
+            if (e.begin > bytes.size() || e.packed > bytes.size() - e.begin)
+                return std::nullopt;
+            return e;
+        }
+        at += kEntryHeader + nameLength + le16(bytes, at + 30) + le16(bytes, at + 32);
+    }
+    return std::nullopt;
+}
+
+// The qualified name of a part's root element, from its first bytes.
+std::optional<std::string> rootName(std::string_view xml)
+{
+    std::size_t at = 0;
+    for (;;) {
+        at = xml.find('<', at);
+        if (at == std::string_view::npos || at + 1 >= xml.size())
+            return std::nullopt;
+        if (xml.compare(at, 2, "<?") == 0) {
+            at = xml.find("?>", at);
+        } else if (xml.compare(at, 4, "<!--") == 0) {
+            at = xml.find("-->", at);
+        } else if (xml[at + 1] == '!') {
+            return std::nullopt;  // a document type declaration: the whole part goes the full way
+        } else {
+            const std::size_t nameEnd = xml.find_first_of(" \t\r\n/>", at + 1);
+            if (nameEnd == std::string_view::npos || nameEnd == at + 1)
+                return std::nullopt;
+            return std::string(xml.substr(at + 1, nameEnd - at - 1));
+        }
+        if (at == std::string_view::npos)
+            return std::nullopt;
+    }
+}
+
+// A worksheet part as orcus gets it, from its first bytes only: everything
+// before its <sheetData> (the columns and views orcus reads precede it),
+// an empty <sheetData/> and the root's end. Only the beginning is inflated,
+// so a big sheet is not inflated here and again for its cells; what follows
+// <sheetData> (nothing this program reads) is checked when the cells are
+// read. Nullopt when the part is not of that shape: it then goes the full way.
+std::optional<std::string> worksheetHead(const std::string& bytes, const std::string& name)
+{
+    constexpr std::size_t kMostHead = 4 << 20;
+    const std::optional<EntryData> entry = entryData(bytes, name);
+    if (!entry || entry->method != 8)
+        return std::nullopt;
+    z_stream z{};
+    if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
+        return std::nullopt;
+    struct End {
+        z_stream* z;
+        ~End() { inflateEnd(z); }
+    } end{&z};
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data() + entry->begin));
+    z.avail_in = static_cast<uInt>(std::min<std::size_t>(entry->packed, std::numeric_limits<uInt>::max()));
+    std::string head;
+    std::optional<SheetDataSpan> span;
+    while (!span && head.size() < kMostHead) {
+        const std::size_t had = head.size();
+        head.resize(had + (64 << 10));
+        z.next_out = reinterpret_cast<Bytef*>(head.data() + had);
+        z.avail_out = 64 << 10;
+        const int rc = inflate(&z, Z_NO_FLUSH);
+        head.resize(head.size() - z.avail_out);
+        if (rc != Z_OK && rc != Z_STREAM_END)
+            return std::nullopt;
+        span = findSheetDataStart(head);
+        if (rc == Z_STREAM_END || head.size() == had)
+            break;
+    }
+    if (!span || span->elementEnd != 0)
+        return std::nullopt;  // no cells to spare, or none found soon enough
+    const std::optional<std::string> root = rootName(head);
+    if (!root)
+        return std::nullopt;
+    std::string part = head.substr(0, span->elementBegin);
+    part += '<' + span->qualifiedName + "/></" + *root + '>';
+    if (!wellFormedPart(part))
+        return std::nullopt;
+    return part;
+}
+
 // The archive as orcus gets it: every XML part well-formed, since orcus's
 // parser reads past the end of some damaged parts (one that ends inside an
 // attribute value holding "&", for one); and each worksheet's <sheetData>
@@ -122,6 +240,7 @@ struct PreparedArchive {
     std::string damaged;  // the first part that is not well-formed; empty when none
     std::string zip;
     std::vector<std::string> sheetParts;  // by sheet index; empty when its cells stay with orcus
+    std::vector<std::string> headsOnly;   // worksheet parts given to orcus by their beginning alone
 };
 
 // Targets given from the package root ("/xl/worksheets/sheet1.xml", as some
@@ -214,8 +333,14 @@ PreparedArchive prepareArchive(const std::string& bytes)
         std::unique_ptr<orcus::zip_archive> archive;
         std::vector<unsigned char> part;
     };
+    std::vector<char> headOnly(sheets.size(), 0);
     forEachInParallel<Reader>(sheets.size(), [&](std::size_t k, Reader& r) {
         auto& [name, data] = entries[sheets[k]];
+        if (std::optional<std::string> head = worksheetHead(bytes, name)) {
+            data = std::move(*head);
+            headOnly[k] = 1;
+            return;
+        }
         if (!r.archive) {
             r.stream = std::make_unique<orcus::zip_archive_stream_blob>(
                 reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
@@ -233,26 +358,45 @@ PreparedArchive prepareArchive(const std::string& bytes)
             return prepared;
         }
     }
+    for (std::size_t k = 0; k < sheets.size(); ++k)
+        if (headOnly[k])
+            prepared.headsOnly.push_back(entries[sheets[k]].first);
     prepared.zip = storedZip(entries);
     prepared.sheetParts = std::move(sheetParts);
     return prepared;
 }
 
 // The cells of sheet `index` read from its part in the original archive.
-void readSheetCells(const std::string& bytes, const std::vector<std::string>& sheetParts, int index,
-                    ImportSheet& sheet)
+// The refusal of a damaged part, as the preparation words it.
+std::string damagedPart(const std::string& name)
 {
+    return "uszkodzona cz\xEA\x9C\xE6 " + text::fromUtf8(name);
+}
+
+void readSheetCells(const PreparedArchive& prepared, const std::string& bytes, int index, ImportSheet& sheet)
+{
+    const std::vector<std::string>& sheetParts = prepared.sheetParts;
     if (index < 0 || static_cast<std::size_t>(index) >= sheetParts.size())
         return;
     const std::string& name = sheetParts[static_cast<std::size_t>(index)];
+    // A part orcus had only the beginning of is checked whole here, as the
+    // preparation checks every other part.
+    const bool headOnly =
+        std::find(prepared.headsOnly.begin(), prepared.headsOnly.end(), name) != prepared.headsOnly.end();
     orcus::zip_archive_stream_blob stream(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     orcus::zip_archive archive(&stream);
     archive.load();
     std::vector<unsigned char> part;
-    if (!archive.read_file_entry(name, part))
+    if (!archive.read_file_entry(name, part)) {
+        if (headOnly)
+            throw AutomationError(damagedPart(name));
         return;
+    }
     std::string_view xml(reinterpret_cast<const char*>(part.data()), part.size());
-    if (auto span = findSheetData(xml))
+    const std::optional<SheetDataSpan> span = findSheetData(xml);
+    if (headOnly && (!span || !wellFormedPart(withoutSheetData(xml, *span))))
+        throw AutomationError(damagedPart(name));
+    if (span)
         readSheetData(xml.substr(span->contentBegin, span->contentEnd - span->contentBegin), sheet, name);
 }
 
@@ -284,7 +428,7 @@ std::unique_ptr<Workbook> loadWorkbookFile(const std::filesystem::path& path)
             damaged = prepared.damaged;
         }
         if (!damaged.empty())
-            throw notAWorkbook("uszkodzona cz\xEA\x9C\xE6 " + text::fromUtf8(damaged));
+            throw notAWorkbook(damagedPart(damaged));
         format = orcus::detect(reinterpret_cast<const unsigned char*>(prepared.zip.data()), prepared.zip.size());
     } catch (const AutomationError&) {
         throw;
@@ -298,7 +442,7 @@ std::unique_ptr<Workbook> loadWorkbookFile(const std::filesystem::path& path)
     try {
         ImportFactory factory(*wb);
         factory.setSheetDataReader([&](int index, ImportSheet& sheet) {
-            readSheetCells(bytes, prepared.sheetParts, index, sheet);
+            readSheetCells(prepared, bytes, index, sheet);
         });
         orcus::orcus_xlsx filter(&factory);
         filter.read_stream(prepared.zip);

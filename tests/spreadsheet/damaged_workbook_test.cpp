@@ -199,6 +199,41 @@ TEST(DamagedWorkbook, HugeLengthsAndTimesOpenWithinTheSheetsRange)
     EXPECT_EQ(sheet.valueText(1, 2), "7");
 }
 
+// A compressed sheet is opened by its beginning for everything but its
+// cells, then inflated whole once for them: damage after the cells, or
+// cells cut short, is still refused naming the part.
+TEST(DamagedWorkbook, CompressedSheetsDamagedAnywhereAreRefused)
+{
+    TempDir dir;
+    const auto parts = partsOf(savedWorkbook(dir));
+    auto withSheet = [&](const std::string& sheet) {
+        auto changed = parts;
+        for (auto& [name, part] : changed)
+            if (name == "xl/worksheets/sheet1.xml")
+                part = sheet;
+        return deflatedZip(changed);
+    };
+    std::string sheet;
+    for (const auto& [name, part] : parts)
+        if (name == "xl/worksheets/sheet1.xml")
+            sheet = part;
+    const std::size_t dataEnd = sheet.find("</sheetData>");
+    ASSERT_NE(dataEnd, std::string::npos);
+
+    writeFile(dir / "whole.XLS", withSheet(sheet));
+    EXPECT_EQ(workbook::loadWorkbookFile(dir / "whole.XLS")->sheet(0).valueText(200, 1), "wiersz 200");
+    const std::string damaged[] = {
+        sheet.substr(0, dataEnd),                                               // cells cut short
+        sheet.substr(0, dataEnd + 12) + "<pageMargins left=\"0.7",               // cut after the cells
+        sheet.substr(0, dataEnd + 12) + "<pageMargins/></worksheet></worksheet>",  // more than one root
+    };
+    for (const std::string& part : damaged) {
+        writeFile(dir / "damaged.XLS", withSheet(part));
+        EXPECT_NE(refusal(dir / "damaged.XLS").find("xl/worksheets/sheet1.xml"), std::string::npos)
+            << part.substr(part.size() - 40);
+    }
+}
+
 TEST(DamagedWorkbook, IntactPartsPassTheCheckStoredOrCompressed)
 {
     TempDir dir;

@@ -4,6 +4,7 @@
 
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
+#include <zlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
@@ -66,6 +67,71 @@ bool wellFormedXml(std::string_view bytes, std::string* error)
 std::string storedZip(const std::vector<std::pair<std::string, std::string>>& entries)
 {
     return workbook::storedZip(entries);
+}
+
+std::string deflatedZip(const std::vector<std::pair<std::string, std::string>>& entries)
+{
+    auto put16 = [](std::string& out, unsigned v) {
+        out += static_cast<char>(v & 0xFF);
+        out += static_cast<char>((v >> 8) & 0xFF);
+    };
+    auto put32 = [&](std::string& out, std::uint32_t v) {
+        put16(out, v & 0xFFFF);
+        put16(out, v >> 16);
+    };
+    std::string zip, directory;
+    for (const auto& [name, bytes] : entries) {
+        z_stream z{};
+        if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+            throw std::runtime_error("deflateInit2");
+        std::string packed(deflateBound(&z, static_cast<uLong>(bytes.size())), '\0');
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+        z.avail_in = static_cast<uInt>(bytes.size());
+        z.next_out = reinterpret_cast<Bytef*>(packed.data());
+        z.avail_out = static_cast<uInt>(packed.size());
+        const int rc = deflate(&z, Z_FINISH);
+        packed.resize(z.total_out);
+        deflateEnd(&z);
+        if (rc != Z_STREAM_END)
+            throw std::runtime_error("deflate");
+        const auto crc = static_cast<std::uint32_t>(
+            crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+        const auto offset = static_cast<std::uint32_t>(zip.size());
+        for (std::string* out : {&zip, &directory}) {
+            const bool central = out == &directory;
+            put32(*out, central ? 0x02014b50 : 0x04034b50);
+            if (central)
+                put16(*out, 20);
+            put16(*out, 20);
+            put16(*out, 0);
+            put16(*out, 8);
+            put32(*out, 0);
+            put32(*out, crc);
+            put32(*out, static_cast<std::uint32_t>(packed.size()));
+            put32(*out, static_cast<std::uint32_t>(bytes.size()));
+            put16(*out, static_cast<unsigned>(name.size()));
+            put16(*out, 0);
+            if (central) {
+                put16(*out, 0);
+                put16(*out, 0);
+                put16(*out, 0);
+                put32(*out, 0);
+                put32(*out, offset);
+            }
+            *out += name;
+        }
+        zip += packed;
+    }
+    const auto directoryStart = static_cast<std::uint32_t>(zip.size());
+    zip += directory;
+    put32(zip, 0x06054b50);
+    put32(zip, 0);
+    put16(zip, static_cast<unsigned>(entries.size()));
+    put16(zip, static_cast<unsigned>(entries.size()));
+    put32(zip, static_cast<std::uint32_t>(directory.size()));
+    put32(zip, directoryStart);
+    put16(zip, 0);
+    return zip;
 }
 
 FileSizeLimit::FileSizeLimit(unsigned long long bytes)

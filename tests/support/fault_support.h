@@ -20,6 +20,9 @@ bool wellFormedXml(std::string_view bytes, std::string* error = nullptr);
 // A zip archive holding `entries` (name, bytes) uncompressed.
 std::string storedZip(const std::vector<std::pair<std::string, std::string>>& entries);
 
+// The same archive with every entry deflated, as spreadsheets write them.
+std::string deflatedZip(const std::vector<std::pair<std::string, std::string>>& entries);
+
 // While it lives, no file this process writes may grow beyond `bytes`: writes
 // past it fail with EFBIG as on a full disk (SIGXFSZ is ignored meanwhile).
 class FileSizeLimit {
