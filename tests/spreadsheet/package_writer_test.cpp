@@ -1,6 +1,7 @@
 // A workbook's sheets written and deflated each in a package of its own,
 // then joined: the same package one writer makes of the whole workbook.
 
+#include "support/fault_support.h"
 #include "support/test_support.h"
 #include "spreadsheet/transport_workbook.h"
 #include "spreadsheet/zip_parts.h"
@@ -11,9 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <filesystem>
 #include <string>
 
@@ -21,6 +19,7 @@ namespace zbir::workbook {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FileSizeLimit;
 using test::TempDir;
 
 // A transport-like workbook and a fourth sheet named as the joining's
@@ -66,30 +65,6 @@ TEST(PackageWriter, SheetsWrittenApartJoinIntoTheWholePackage)
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2)
         << "no part is left beside the packages";
 }
-
-// The process's files may grow only to `bytes` while it lives, as on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = m_old;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int);
-};
 
 TEST(PackageWriter, JoiningRefusesWhatItCannotTakeWhole)
 {
@@ -138,7 +113,7 @@ TEST(PackageWriter, FullDiskAtAnyStepLeavesTheEarlierFileAlone)
     app->sheetsSelect(4);
     for (int r = 301; r <= 3000; ++r)
         app->setCellValue(r, 2, "warto\x9C\xE6 " + std::to_string(r * 31));
-    for (rlim_t limit : {rlim_t{4096}, rlim_t{64 * 1024}}) {
+    for (unsigned long long limit : {4096ULL, 64ULL * 1024}) {
         SCOPED_TRACE("files up to " + std::to_string(limit) + " bytes");
         try {
             FileSizeLimit full(limit);
