@@ -74,6 +74,22 @@ private:
     std::uint64_t m_at = 0;
 };
 
+// The fields a local header and a directory record share, version needed
+// to name length, with sizes and CRC always here (flag bit 3, a data
+// descriptor after the data, off).
+void sharedFields(Writer& out, const DirectoryEntry& from, const std::string& name)
+{
+    out.u16(from.versionNeeded);
+    out.u16(from.flags & ~8u);
+    out.u16(from.method);
+    out.u16(from.time);
+    out.u16(from.date);
+    out.u32(from.crc);
+    out.u32(from.packed);
+    out.u32(from.size);
+    out.u16(static_cast<unsigned>(name.size()));
+}
+
 // One entry as the joined archive lists it.
 struct Written {
     const DirectoryEntry* source;
@@ -120,18 +136,9 @@ bool joinZipArchives(const std::filesystem::path& base, const std::vector<ZipRep
         const DirectoryEntry& from = it == taken.end() ? e : *it->second.second;
         const std::uint64_t start = dataStart(source.in, from, source.directoryStart);
         written.push_back({&from, e.name, out.at()});
-        // Sizes and CRC in the header, so no data descriptor follows (flag bit 3 off).
         out.u32(kLocalHeader);
-        out.u16(from.versionNeeded);
-        out.u16(from.flags & ~8u);
-        out.u16(from.method);
-        out.u16(from.time);
-        out.u16(from.date);
-        out.u32(from.crc);
-        out.u32(from.packed);
-        out.u32(from.size);
-        out.u16(static_cast<unsigned>(e.name.size()));
-        out.u16(0);
+        sharedFields(out, from, e.name);
+        out.u16(0);  // extra
         out.bytes(e.name.data(), e.name.size());
         source.in.seek(start);
         for (std::uint64_t left = from.packed; left > 0;) {
@@ -147,15 +154,7 @@ bool joinZipArchives(const std::filesystem::path& base, const std::vector<ZipRep
         const DirectoryEntry& from = *w.source;
         out.u32(kDirectoryHeader);
         out.u16(from.versionMadeBy);
-        out.u16(from.versionNeeded);
-        out.u16(from.flags & ~8u);
-        out.u16(from.method);
-        out.u16(from.time);
-        out.u16(from.date);
-        out.u32(from.crc);
-        out.u32(from.packed);
-        out.u32(from.size);
-        out.u16(static_cast<unsigned>(w.name.size()));
+        sharedFields(out, from, w.name);
         out.u16(0);  // extra
         out.u16(0);  // comment
         out.u16(0);  // disk
