@@ -14,7 +14,10 @@
 #include <orcus/zip_archive_stream.hpp>
 #include <xlsxwriter.h>
 
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <atomic>
@@ -406,6 +409,30 @@ std::filesystem::path temporaryPath(const std::filesystem::path& target)
     return target.parent_path() / name;
 }
 
+// Removes what saves of `target` left when their process was killed: the
+// temporaries (the package and its parts) of a process that no longer runs.
+// A running process's are its own, still being written.
+void removeLeftTemporaries(const std::filesystem::path& target)
+{
+    const std::string prefix = ".~" + target.filename().string() + ".";
+    std::error_code ec;
+    std::filesystem::directory_iterator it(target.parent_path(), ec);
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0 || !name.ends_with(".tmp"))
+            continue;
+        const std::size_t dash = name.find('-', prefix.size());
+        if (dash == std::string::npos || dash == prefix.size() || dash - prefix.size() > 9 ||
+            name.find_first_not_of("0123456789", prefix.size()) != dash)
+            continue;
+        const auto pid = static_cast<pid_t>(std::stol(name.substr(prefix.size(), dash - prefix.size())));
+        if (pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH)
+            continue;
+        std::error_code removed;
+        std::filesystem::remove(it->path(), removed);
+    }
+}
+
 // Removes the files it holds when it goes.
 class PartFiles {
 public:
@@ -492,6 +519,7 @@ void saveWorkbookFile(Workbook& wb, const std::filesystem::path& path)
 {
     wb.formulas().evaluateDirty(nullptr);
     auto target = path.has_parent_path() ? path : std::filesystem::path(".") / path;
+    removeLeftTemporaries(target);
     auto temporary = temporaryPath(target);
     std::error_code ec;
     try {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -76,6 +78,29 @@ TEST(AtomicSave, FailedSaveLeavesTheEarlierFileAndRaises)
     auto reader = std::make_shared<EmbeddedApplication>();
     reader->workbooksOpen(path.string());
     EXPECT_EQ(reader->cellValue(3000, 8), "warto\x9C\xE6 " + std::to_string(3000 * 31 + 8 * 7));
+}
+
+// A save killed half-way leaves its temporaries; the next save of that
+// workbook removes them, but never those of a process still running.
+TEST(AtomicSave, TemporariesOfKilledSavesGoWithTheNextSave)
+{
+    TempDir dir;
+    const pid_t ended = fork();
+    ASSERT_GE(ended, 0);
+    if (ended == 0)
+        _exit(0);
+    ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
+    const std::string gone = std::to_string(ended);
+    const std::vector<std::string> left{".~G.XLS." + gone + "-0.tmp", ".~G.XLS." + gone + "-0.3.tmp",
+                                        ".~G.XLS.1-0.tmp", ".~H.XLS." + gone + "-0.tmp", "notatki.tmp"};
+    for (const std::string& name : left)
+        test::writeFile(dir / name, "x");
+    auto app = std::make_shared<EmbeddedApplication>();
+    app->workbooksAdd();
+    app->setCellValue(1, 1, "x");
+    app->activeWorkbookSaveAs((dir / "G.XLS").string());
+    EXPECT_EQ(folderNames(dir.path()),
+              (std::vector<std::string>{".~G.XLS.1-0.tmp", ".~H.XLS." + gone + "-0.tmp", "G.XLS", "notatki.tmp"}));
 }
 
 TEST(AtomicSave, TargetsThatCannotBeReplacedRaise)
