@@ -70,6 +70,52 @@ unsigned le16(const std::string& b, std::size_t at)
            static_cast<unsigned>(static_cast<unsigned char>(b[at + 1])) << 8;
 }
 
+// A record of the central directory of an archive held in memory.
+struct DirectoryRecord {
+    std::string_view name;
+    unsigned method = 0;
+    std::uint64_t packed = 0, size = 0;
+    std::size_t localHeader = 0;
+};
+
+// Calls `visit` with each record of the archive's central directory, in its
+// order, until it returns true or a record cannot be followed (the end
+// record missing, a record out of the file or without its signature).
+template <class Visit>
+void walkDirectory(const std::string& bytes, Visit&& visit)
+{
+    constexpr std::size_t kEndRecord = 22;
+    constexpr std::size_t kEntryHeader = 46;
+    if (bytes.size() < kEndRecord)
+        return;
+    std::size_t end = bytes.size() - kEndRecord;
+    const std::size_t lowest = bytes.size() > kEndRecord + 0xFFFF ? bytes.size() - kEndRecord - 0xFFFF : 0;
+    while (le32(bytes, end) != 0x06054b50) {
+        if (end == lowest)
+            return;
+        --end;
+    }
+    std::size_t at = le32(bytes, end + 16);
+    const unsigned entries = le16(bytes, end + 10);
+    for (unsigned i = 0; i < entries; ++i) {
+        if (at + kEntryHeader > bytes.size() || le32(bytes, at) != 0x02014b50)
+            return;
+        const std::size_t nameLength = le16(bytes, at + 28);
+        const std::size_t next = at + kEntryHeader + nameLength + le16(bytes, at + 30) + le16(bytes, at + 32);
+        if (next > bytes.size())
+            return;
+        DirectoryRecord r;
+        r.name = std::string_view(bytes).substr(at + kEntryHeader, nameLength);
+        r.method = le16(bytes, at + 10);
+        r.packed = le32(bytes, at + 20);
+        r.size = le32(bytes, at + 24);
+        r.localHeader = le32(bytes, at + 42);
+        if (visit(r))
+            return;
+        at = next;
+    }
+}
+
 // The name of the first entry of the archive's central directory whose
 // declared size cannot be true: more than a stored entry holds, or more
 // than deflating can shrink to its compressed size. orcus sets aside the
@@ -78,40 +124,18 @@ unsigned le16(const std::string& b, std::size_t at)
 // directory cannot be found (orcus then says why).
 std::string impossibleEntrySize(const std::string& bytes)
 {
-    constexpr std::size_t kEndRecord = 22;
-    constexpr std::size_t kEntryHeader = 46;
     constexpr std::uint64_t kDeflateRatio = 1032;  // the most deflate can shrink
-    if (bytes.size() < kEndRecord)
-        return {};
-    std::size_t end = bytes.size() - kEndRecord;
-    const std::size_t lowest = bytes.size() > kEndRecord + 0xFFFF ? bytes.size() - kEndRecord - 0xFFFF : 0;
-    while (le32(bytes, end) != 0x06054b50) {
-        if (end == lowest)
-            return {};
-        --end;
-    }
-    std::size_t at = le32(bytes, end + 16);
-    const unsigned entries = le16(bytes, end + 10);
-    for (unsigned i = 0; i < entries; ++i) {
-        if (at + kEntryHeader > bytes.size() || le32(bytes, at) != 0x02014b50)
-            return {};
-        const unsigned method = le16(bytes, at + 10);
-        const std::uint64_t packed = le32(bytes, at + 20);
-        const std::uint64_t size = le32(bytes, at + 24);
-        const std::size_t nameLength = le16(bytes, at + 28);
-        const std::size_t next = at + kEntryHeader + nameLength + le16(bytes, at + 30) + le16(bytes, at + 32);
-        if (next > bytes.size())
-            return {};
-        const std::string name = bytes.substr(at + kEntryHeader, nameLength);
+    std::string impossible;
+    walkDirectory(bytes, [&](const DirectoryRecord& r) {
         // orcus reads no Zip64 sizes: the marker 0xFFFFFFFF is taken for the
         // size itself (4 GB), and no workbook needs them, so it is checked
         // as any size.
-        if ((method == 0 && size != packed) || (method == 8 && size > packed * kDeflateRatio + 0xFFFF) ||
-            packed > bytes.size())
-            return name.empty() ? std::string("?") : name;
-        at = next;
-    }
-    return {};
+        if ((r.method == 0 && r.size != r.packed) || (r.method == 8 && r.size > r.packed * kDeflateRatio + 0xFFFF) ||
+            r.packed > bytes.size())
+            impossible = r.name.empty() ? std::string("?") : std::string(r.name);
+        return !impossible.empty();
+    });
+    return impossible;
 }
 
 // Where an entry's compressed data lies in the archive; nullopt when the
@@ -123,39 +147,23 @@ struct EntryData {
 
 std::optional<EntryData> entryData(const std::string& bytes, std::string_view name)
 {
-    constexpr std::size_t kEndRecord = 22, kEntryHeader = 46, kLocalHeader = 30;
-    if (bytes.size() < kEndRecord)
-        return std::nullopt;
-    std::size_t end = bytes.size() - kEndRecord;
-    const std::size_t lowest = bytes.size() > kEndRecord + 0xFFFF ? bytes.size() - kEndRecord - 0xFFFF : 0;
-    while (le32(bytes, end) != 0x06054b50) {
-        if (end == lowest)
-            return std::nullopt;
-        --end;
-    }
-    std::size_t at = le32(bytes, end + 16);
-    const unsigned entries = le16(bytes, end + 10);
-    for (unsigned i = 0; i < entries; ++i) {
-        if (at + kEntryHeader > bytes.size() || le32(bytes, at) != 0x02014b50)
-            return std::nullopt;
-        const std::size_t nameLength = le16(bytes, at + 28);
-        if (at + kEntryHeader + nameLength > bytes.size())
-            return std::nullopt;
-        if (std::string_view(bytes).substr(at + kEntryHeader, nameLength) == name) {
-            EntryData e;
-            e.method = le16(bytes, at + 10);
-            e.packed = le32(bytes, at + 20);
-            const std::size_t local = le32(bytes, at + 42);
-            if (local + kLocalHeader > bytes.size() || le32(bytes, local) != 0x04034b50)
-                return std::nullopt;
-            e.begin = local + kLocalHeader + le16(bytes, local + 26) + le16(bytes, local + 28);
-            if (e.begin > bytes.size() || e.packed > bytes.size() - e.begin)
-                return std::nullopt;
-            return e;
-        }
-        at += kEntryHeader + nameLength + le16(bytes, at + 30) + le16(bytes, at + 32);
-    }
-    return std::nullopt;
+    constexpr std::size_t kLocalHeader = 30;
+    std::optional<EntryData> found;
+    walkDirectory(bytes, [&](const DirectoryRecord& r) {
+        if (r.name != name)
+            return false;
+        const std::size_t local = r.localHeader;
+        if (local + kLocalHeader > bytes.size() || le32(bytes, local) != 0x04034b50)
+            return true;
+        EntryData e;
+        e.method = r.method;
+        e.packed = static_cast<std::size_t>(r.packed);
+        e.begin = local + kLocalHeader + le16(bytes, local + 26) + le16(bytes, local + 28);
+        if (e.begin <= bytes.size() && e.packed <= bytes.size() - e.begin)
+            found = e;
+        return true;
+    });
+    return found;
 }
 
 // The qualified name of a part's root element, from its first bytes.
